@@ -1,0 +1,13 @@
+#include "cli/cli.h"
+
+#include <ostream>
+
+namespace tessaloom::cli {
+
+int RunIndexCommand(const std::vector<std::string>&, Streams& streams)
+{
+    streams.err << "tessaloom-cli: 'index' is not available in this build\n";
+    return kExitUsage;
+}
+
+} // namespace tessaloom::cli

@@ -1,0 +1,69 @@
+#include "platform/filelister.h"
+#include "platform/wildcard.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tessaloom {
+namespace {
+
+using test::TestDir;
+
+TEST(Wildcard, StarDotStarMatchesNamesWithAndWithoutDot)
+{
+    EXPECT_TRUE(MatchesPattern("F_00001A", "*.*"));
+    EXPECT_TRUE(MatchesPattern("page.html", "*.*"));
+    EXPECT_TRUE(MatchesPattern("x", "*"));
+    EXPECT_TRUE(MatchesPattern("anything", ""));
+}
+
+TEST(Wildcard, CaseQuestionMarkAndSeveralPatterns)
+{
+    EXPECT_TRUE(MatchesPattern("PHOTO.JPG", "*.jpg"));
+    EXPECT_FALSE(MatchesPattern("photo.jpeg", "*.jpg"));
+    EXPECT_TRUE(MatchesPattern("data_1", "data_?"));
+    EXPECT_FALSE(MatchesPattern("data_12", "data_?"));
+    EXPECT_TRUE(MatchesPattern("a.gif", "*.jpg; *.gif"));
+    EXPECT_FALSE(MatchesPattern("a.png", "*.jpg;*.gif"));
+    EXPECT_TRUE(MatchesPattern("abcabcabd", "*abd"));
+    EXPECT_TRUE(MatchesPattern("readme", "readme.*"));
+    EXPECT_FALSE(MatchesPattern("readme.txt", "*."));
+}
+
+TEST(FileLister, RegularFilesOnlySortedWithoutCase)
+{
+    TestDir dir;
+    dir.createFile("b");
+    dir.createFile("A");
+    dir.createFile("c.TXT");
+    dir.createFile(".hidden");
+    dir.createDir("sub");
+    std::filesystem::create_symlink(dir / "b", dir / "link-to-file");
+    std::filesystem::create_directory_symlink(dir / "sub", dir / "link-to-dir");
+    ::mkfifo((dir / "fifo").c_str(), 0600);
+
+    std::vector<std::string> names;
+    ASSERT_TRUE(ListMatchingFiles(dir.path(), "*.*", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "c.TXT", "link-to-file"}));
+
+    ASSERT_TRUE(ListMatchingFiles(dir.path(), "*.txt", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"c.TXT"}));
+}
+
+TEST(FileLister, MissingFolderIsAnError)
+{
+    TestDir dir;
+    std::vector<std::string> names {"stale"};
+    std::string error;
+    EXPECT_FALSE(ListMatchingFiles(dir / "gone", "*.*", names, &error));
+    EXPECT_TRUE(names.empty());
+    EXPECT_NE(error.find("gone"), std::string::npos);
+}
+
+} // namespace
+} // namespace tessaloom

@@ -1,0 +1,86 @@
+#include "support/testdir.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace tessaloom::test {
+
+TestDir::TestDir()
+{
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tessaloom-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_path = tmpl;
+}
+
+TestDir::~TestDir()
+{
+    std::error_code ec;
+    // Give back permissions that a test took away, so the tree can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             m_path, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            ::chmod(it->path().c_str(), 0755);
+    }
+    ::chmod(m_path.c_str(), 0755);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::filesystem::path TestDir::createFile(std::string_view relative, std::string_view content,
+                                          std::time_t mtime)
+{
+    const std::filesystem::path file = m_path / relative;
+    std::filesystem::create_directories(file.parent_path());
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+    if (mtime != 0)
+        setMtime(file, mtime);
+    return file;
+}
+
+std::filesystem::path TestDir::createDir(std::string_view relative)
+{
+    const std::filesystem::path dir = m_path / relative;
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void TestDir::setMtime(const std::filesystem::path& file, std::time_t mtime)
+{
+    utimbuf times {mtime, mtime};
+    ::utime(file.c_str(), &times);
+}
+
+std::string ReadWholeFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::time_t UtcTime(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm tm {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return ::timegm(&tm);
+}
+
+bool RunningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+} // namespace tessaloom::test

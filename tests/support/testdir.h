@@ -1,0 +1,42 @@
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tessaloom::test {
+
+/// A temporary folder tree that removes itself. Files can be given a content and a
+/// modification time (seconds since the epoch, UTC in the tests).
+class TestDir
+{
+public:
+    TestDir();
+    ~TestDir();
+    TestDir(const TestDir&) = delete;
+    TestDir& operator=(const TestDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view relative) const { return m_path / relative; }
+
+    /// Creates (or replaces) a file, making its parent folders; returns its path.
+    std::filesystem::path createFile(std::string_view relative, std::string_view content = {},
+                                     std::time_t mtime = 0);
+    std::filesystem::path createDir(std::string_view relative);
+    static void setMtime(const std::filesystem::path& file, std::time_t mtime);
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// The whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::filesystem::path& file);
+
+/// Seconds since the epoch of a UTC date and time.
+std::time_t UtcTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+/// True when the tests run with the power to ignore file permissions (root).
+bool RunningAsRoot();
+
+} // namespace tessaloom::test
