@@ -15,7 +15,8 @@ struct Streams
 };
 
 /// Exit statuses shared by the commands.
-enum ExitStatus : int {
+enum ExitStatus : int
+{
     kExitOk = 0,
     kExitNothingFound = 1,
     kExitUsage = 2,

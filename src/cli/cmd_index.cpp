@@ -1,13 +1,167 @@
 #include "cli/cli.h"
 
+#include "indexer/indexbuild.h"
+#include "platform/filelister.h"
+
+#include <filesystem>
 #include <ostream>
 
 namespace tessaloom::cli {
 
-int RunIndexCommand(const std::vector<std::string>&, Streams& streams)
+namespace {
+
+void PrintIndexHelp(std::ostream& os)
 {
-    streams.err << "tessaloom-cli: 'index' is not available in this build\n";
-    return kExitUsage;
+    os << "Usage: tessaloom-cli index [OPTIONS] FOLDER\n"
+          "\n"
+          "Examines the files of FOLDER that match the pattern, finds their titles and\n"
+          "kinds, and writes the index page FOLDER/!ndex.htm, oldest files first.\n"
+          "\n"
+          "Options:\n"
+          "  --pattern PATTERN  file-name pattern, \"*\" and \"?\" wildcards, several\n"
+          "                     separated by \";\" (default \"*.*\": every file)\n"
+          "  --exclude-images   leave pictures out\n"
+          "  --only-images      list pictures only (implies --exclude-binary and\n"
+          "                     clears --exclude-images)\n"
+          "  --exclude-binary   leave out untitled non-image binary files (default)\n"
+          "  --keep-binary      list untitled binary files too\n"
+          "  --quiet            no progress line\n"
+          "  --help             this text\n"
+          "\n"
+          "Exit status: 0 written, 1 no file matched, 2 usage error or unreadable folder,\n"
+          "3 the page could not be written.\n";
+}
+
+// A one-line progress display for a terminal.
+class TerminalProgress final : public IndexProgressListener
+{
+public:
+    TerminalProgress(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+
+    void fileReport(const FileReport& report) override
+    {
+        if (!m_enabled)
+            return;
+        // Redraw at most every 64 files: a terminal is much slower than the run.
+        if (report.counter % 64 != 1 && report.counter != report.total)
+            return;
+        m_err << "\r\033[K" << report.percentText << "  " << report.readingText << std::flush;
+        m_drawn = true;
+    }
+    void windowTitleReport(std::string_view) override {}
+    void timedReport(const TimedReport&) override {}
+    bool cancelRequested() override { return false; }
+    bool keepPartialIndex() override { return true; }
+    void lastTitleReport(std::string_view) override {}
+    void close() override
+    {
+        if (m_drawn)
+            m_err << "\r\033[K" << std::flush;
+        m_drawn = false;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_enabled;
+    bool m_drawn = false;
+};
+
+std::string FolderForDocument(const std::string& argument)
+{
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(argument, ec);
+    if (ec)
+        path = argument;
+    std::string text = path.lexically_normal().string();
+    // Only a root folder keeps its trailing "/".
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
+{
+    IndexOptions options;
+    std::string pattern = "*.*";
+    bool quiet = false;
+    std::string folderArgument;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            PrintIndexHelp(streams.out);
+            return kExitOk;
+        }
+        if (arg == "--pattern") {
+            if (i + 1 == args.size()) {
+                streams.err << "tessaloom-cli index: --pattern needs a value\n";
+                return kExitUsage;
+            }
+            pattern = args[++i];
+        } else if (arg.starts_with("--pattern=")) {
+            pattern = arg.substr(10);
+        } else if (arg == "--exclude-images") {
+            options.excludeImages = true;
+        } else if (arg == "--only-images") {
+            options.includeOnlyImages = true;
+        } else if (arg == "--exclude-binary") {
+            options.excludeBinaryFiles = true;
+        } else if (arg == "--keep-binary") {
+            options.excludeBinaryFiles = false;
+        } else if (arg == "--quiet" || arg == "-q") {
+            quiet = true;
+        } else if (arg.starts_with("-") && arg != "-") {
+            streams.err << "tessaloom-cli index: unknown option '" << arg << "'\n";
+            return kExitUsage;
+        } else if (folderArgument.empty()) {
+            folderArgument = arg;
+        } else {
+            streams.err << "tessaloom-cli index: only one FOLDER may be given\n";
+            return kExitUsage;
+        }
+    }
+    if (folderArgument.empty()) {
+        streams.err << "tessaloom-cli index: no FOLDER given (see --help)\n";
+        return kExitUsage;
+    }
+    // The same interlock as the window's check boxes.
+    if (options.includeOnlyImages) {
+        options.excludeImages = false;
+        options.excludeBinaryFiles = true;
+    }
+
+    IndexRequest request;
+    request.folder = FolderForDocument(folderArgument);
+    request.pattern = pattern;
+    request.options = options;
+    request.formats = LocaleFormats::FromProcessLocale();
+    std::string error;
+    if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {
+        streams.err << "tessaloom-cli index: cannot read folder " << error << "\n";
+        return kExitUsage;
+    }
+
+    TerminalProgress progress(streams.err, streams.errIsTerminal && !quiet);
+    const IndexOutcome outcome = CreateIndex(request, progress);
+    switch (outcome.status) {
+    case IndexStatus::NoFiles:
+        streams.err << kNoFilesMessage << "\n";
+        return kExitNothingFound;
+    case IndexStatus::WriteFailed:
+        streams.err << "tessaloom-cli index: the index could not be written: " << outcome.error
+                    << "\n";
+        return kExitWriteFailed;
+    case IndexStatus::Cancelled:
+        return kExitNothingFound;
+    case IndexStatus::Written:
+        break;
+    }
+    streams.out << outcome.documentPath.string() << "\n"
+                << "Files Indexed: " << outcome.entryCount << "\n"
+                << "Images Filtered: " << outcome.imagesFiltered << "\n"
+                << "Binary Files Filtered: " << outcome.binaryFiltered << "\n";
+    return kExitOk;
 }
 
 } // namespace tessaloom::cli

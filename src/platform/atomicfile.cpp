@@ -69,7 +69,9 @@ bool AtomicFile::open()
 
     // Keep the permissions of the file being replaced; a new file gets the usual
     // mode a program creates files with.
-    struct stat st {};
+    struct stat st
+    {
+    };
     mode_t mode = 0666 & ~CurrentUmask();
     if (::lstat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
@@ -157,7 +159,9 @@ bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::
     };
     if (fd < 0)
         return failWith(errno);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = S_ISREG(st.st_mode) ? errno : EINVAL;
         ::close(fd);

@@ -37,7 +37,9 @@ bool ListMatchingFiles(const std::filesystem::path& folder, std::string_view pat
             continue;
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
+            struct stat st
+            {
+            };
             regular = ::fstatat(dfd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular && MatchesPattern(name, pattern))

@@ -29,25 +29,62 @@ std::string PictureFromStrftime(std::string_view fmt, bool twelveHourPadded)
         if ((c == 'E' || c == 'O') && i + 1 < fmt.size())
             c = fmt[++i];
         switch (c) {
-        case 'd': out += "dd"; break;
-        case 'e': out += "d"; break;
-        case 'm': out += "MM"; break;
-        case 'Y': out += "yyyy"; break;
-        case 'y': out += "yy"; break;
-        case 'H': out += "HH"; break;
-        case 'k': out += "H"; break;
-        case 'I': out += twelveHourPadded ? "hh" : "h"; break;
-        case 'l': out += "h"; break;
-        case 'M': out += "mm"; break;
-        case 'S': out += "ss"; break;
-        case 'p': out += "tt"; break;
-        case 'T': out += "HH:mm:ss"; break;
-        case 'r': out += "hh:mm:ss tt"; break;
-        case 'R': out += "HH:mm"; break;
-        case 'D': out += "MM/dd/yy"; break;
-        case 'F': out += "yyyy-MM-dd"; break;
-        case '%': out += '%'; break;
-        default: break;
+        case 'd':
+            out += "dd";
+            break;
+        case 'e':
+            out += "d";
+            break;
+        case 'm':
+            out += "MM";
+            break;
+        case 'Y':
+            out += "yyyy";
+            break;
+        case 'y':
+            out += "yy";
+            break;
+        case 'H':
+            out += "HH";
+            break;
+        case 'k':
+            out += "H";
+            break;
+        case 'I':
+            out += twelveHourPadded ? "hh" : "h";
+            break;
+        case 'l':
+            out += "h";
+            break;
+        case 'M':
+            out += "mm";
+            break;
+        case 'S':
+            out += "ss";
+            break;
+        case 'p':
+            out += "tt";
+            break;
+        case 'T':
+            out += "HH:mm:ss";
+            break;
+        case 'r':
+            out += "hh:mm:ss tt";
+            break;
+        case 'R':
+            out += "HH:mm";
+            break;
+        case 'D':
+            out += "MM/dd/yy";
+            break;
+        case 'F':
+            out += "yyyy-MM-dd";
+            break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            break;
         }
     }
     return out;
@@ -93,7 +130,7 @@ LocaleFormats LocaleFormats::FromProcessLocale()
 
 LocalDateTime ToLocalDateTime(std::time_t t)
 {
-    std::tm tm {};
+    std::tm tm{};
     LocalDateTime dt;
     if (::localtime_r(&t, &tm)) {
         dt.year = tm.tm_year + 1900;
@@ -118,24 +155,40 @@ std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view pict
             ++run;
         const int hour12 = dt.hour % 12 == 0 ? 12 : dt.hour % 12;
         switch (c) {
-        case 'd': AppendPadded(out, dt.day, run >= 2 ? 2 : 1); break;
-        case 'M': AppendPadded(out, dt.month, run >= 2 ? 2 : 1); break;
+        case 'd':
+            AppendPadded(out, dt.day, run >= 2 ? 2 : 1);
+            break;
+        case 'M':
+            AppendPadded(out, dt.month, run >= 2 ? 2 : 1);
+            break;
         case 'y':
             if (run >= 3)
                 AppendPadded(out, dt.year, 4);
             else
                 AppendPadded(out, dt.year % 100, 2);
             break;
-        case 'h': AppendPadded(out, hour12, run >= 2 ? 2 : 1); break;
-        case 'H': AppendPadded(out, dt.hour, run >= 2 ? 2 : 1); break;
-        case 'm': AppendPadded(out, dt.minute, run >= 2 ? 2 : 1); break;
-        case 's': AppendPadded(out, dt.second, run >= 2 ? 2 : 1); break;
-        case 't': out += dt.hour < 12 ? formats.amDesignator : formats.pmDesignator; break;
+        case 'h':
+            AppendPadded(out, hour12, run >= 2 ? 2 : 1);
+            break;
+        case 'H':
+            AppendPadded(out, dt.hour, run >= 2 ? 2 : 1);
+            break;
+        case 'm':
+            AppendPadded(out, dt.minute, run >= 2 ? 2 : 1);
+            break;
+        case 's':
+            AppendPadded(out, dt.second, run >= 2 ? 2 : 1);
+            break;
+        case 't':
+            out += dt.hour < 12 ? formats.amDesignator : formats.pmDesignator;
+            break;
         case '/':
             for (std::size_t k = 0; k < run; ++k)
                 out += formats.dateSeparator;
             break;
-        default: out.append(run, c); break;
+        default:
+            out.append(run, c);
+            break;
         }
         i += run;
     }
@@ -166,8 +219,8 @@ std::string FormatThousands(std::int64_t value, const LocaleFormats& formats)
 {
     const bool negative = value < 0;
     // Work on the unsigned magnitude so that the smallest value does not overflow.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
-                                       : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     const std::string digits = std::to_string(magnitude);
     std::string out = negative ? "-" : "";
     for (std::size_t i = 0; i < digits.size(); ++i) {

@@ -24,7 +24,9 @@ TEST(AtomicFile, ReplacesContentAndKeepsPermissions)
     ::chmod(file.c_str(), 0640);
     ASSERT_TRUE(WriteFileAtomically(file, "new content"));
     EXPECT_EQ(ReadWholeFile(file), "new content");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(EntriesIn(dir.path()), 1u);

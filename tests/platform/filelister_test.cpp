@@ -58,7 +58,7 @@ TEST(FileLister, RegularFilesOnlySortedWithoutCase)
 TEST(FileLister, MissingFolderIsAnError)
 {
     TestDir dir;
-    std::vector<std::string> names {"stale"};
+    std::vector<std::string> names{"stale"};
     std::string error;
     EXPECT_FALSE(ListMatchingFiles(dir / "gone", "*.*", names, &error));
     EXPECT_TRUE(names.empty());

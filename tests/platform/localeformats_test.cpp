@@ -8,7 +8,7 @@ namespace {
 TEST(LocaleFormats, EnglishUsForms)
 {
     const auto us = LocaleFormats::EnglishUS();
-    const LocalDateTime dt {2026, 12, 7, 13, 46, 5};
+    const LocalDateTime dt{2026, 12, 7, 13, 46, 5};
     EXPECT_EQ(FormatShortDate(dt, us), "12/7/2026");
     EXPECT_EQ(FormatGeneralDate(dt, us), "12/7/2026 1:46:05 PM");
     EXPECT_EQ(FormatMediumTime(dt, us), "01:46 PM");

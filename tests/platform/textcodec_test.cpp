@@ -9,10 +9,10 @@ TEST(TextCodec, Utf8ValidityRefusesMalformedSequences)
 {
     EXPECT_TRUE(IsValidUtf8("plain"));
     EXPECT_TRUE(IsValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(IsValidUtf8("caf\xE9"));          // Windows-1252 e acute
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));         // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_FALSE(IsValidUtf8("caf\xE9"));      // Windows-1252 e acute
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));     // cut short
 }
 
 TEST(TextCodec, DisplayTextFallsBackToWindows1252)

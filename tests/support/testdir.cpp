@@ -54,7 +54,7 @@ std::filesystem::path TestDir::createDir(std::string_view relative)
 
 void TestDir::setMtime(const std::filesystem::path& file, std::time_t mtime)
 {
-    utimbuf times {mtime, mtime};
+    utimbuf times{mtime, mtime};
     ::utime(file.c_str(), &times);
 }
 
@@ -68,7 +68,7 @@ std::string ReadWholeFile(const std::filesystem::path& file)
 
 std::time_t UtcTime(int year, int month, int day, int hour, int minute, int second)
 {
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
     tm.tm_mday = day;

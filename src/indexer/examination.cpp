@@ -1,0 +1,216 @@
+#include "indexer/examination.h"
+
+#include "indexer/replacealltext.h"
+#include "platform/textcodec.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaloom {
+
+namespace {
+
+constexpr std::array<std::string_view, 21> kImageExtensions = {
+    ".art", ".jpg", ".jpe", ".jpeg", ".jfif", ".gif", ".bmp", ".tga", ".pcx", ".wmf", ".rle",
+    ".dib", ".cdr", ".drw", ".dxf",  ".gem",  ".hgl", ".pct", ".pic", ".png", ".wpg"};
+
+constexpr std::array<std::string_view, 15> kSoundExtensions = {
+    ".wav", ".mid", ".rmi", ".au", ".aif", ".aiff", ".aifc", ".aff",
+    ".voc", ".voi", ".cda", ".ra", ".rm",  ".ram",  ".rts"};
+
+// Tag pairs tried in order: the page title, then the headings.
+constexpr std::size_t kTagPairs = 7;
+constexpr std::array<std::size_t, kTagPairs> kOpenTagLength = {7, 4, 4, 4, 4, 4, 4};
+
+// First positions of "<title>", "<h1>" .. "<h6>" and of their closing tags, found
+// in one pass over the content (ASCII case ignored). One pass matters: most cached
+// files are pictures without any of these tags, and each would otherwise be
+// searched to its end fourteen times.
+struct TagPositions
+{
+    std::array<std::size_t, kTagPairs> open;
+    std::array<std::size_t, kTagPairs> close;
+};
+
+TagPositions LocateTags(std::string_view content)
+{
+    TagPositions at;
+    at.open.fill(std::string_view::npos);
+    at.close.fill(std::string_view::npos);
+    std::size_t pending = kTagPairs * 2;
+    const char* const begin = content.data();
+    const char* const end = begin + content.size();
+    for (const char* p = begin; p < end && pending > 0;) {
+        const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p));
+        if (!hit)
+            break;
+        const char* lt = static_cast<const char*>(hit);
+        const char* q = lt + 1;
+        const bool closing = q < end && *q == '/';
+        if (closing)
+            ++q;
+        const auto left = static_cast<std::size_t>(end - q);
+        std::size_t pair = kTagPairs;
+        if (left >= 6 && IEquals(std::string_view(q, 6), "title>"))
+            pair = 0;
+        else if (left >= 3 && AsciiLower(q[0]) == 'h' && q[1] >= '1' && q[1] <= '6' && q[2] == '>')
+            pair = static_cast<std::size_t>(q[1] - '0');
+        if (pair < kTagPairs) {
+            std::size_t& slot = closing ? at.close[pair] : at.open[pair];
+            if (slot == std::string_view::npos) {
+                slot = static_cast<std::size_t>(lt - begin);
+                --pending;
+            }
+        }
+        p = lt + 1;
+    }
+    return at;
+}
+
+// The text of one tag pair; empty when either tag is missing (a closing tag without
+// an opening one included) or the closing tag starts before the opening tag ends.
+std::string_view PairText(std::string_view content, const TagPositions& at, std::size_t pair)
+{
+    const std::size_t openAt = at.open[pair];
+    const std::size_t closeAt = at.close[pair];
+    const std::size_t length = kOpenTagLength[pair];
+    if (openAt == std::string_view::npos || closeAt == std::string_view::npos ||
+        closeAt < openAt + length)
+        return {};
+    return TrimSpaces(content.substr(openAt + length, closeAt - openAt - length));
+}
+
+constexpr std::size_t kMaxTitleChars = 90;
+constexpr std::size_t kShortenedTitleChars = 87;
+constexpr std::size_t kBinaryTestBytes = 200;
+
+bool HasExtension(std::string_view name, const auto& extensions)
+{
+    return std::any_of(extensions.begin(), extensions.end(),
+                       [&](std::string_view ext) { return IEndsWith(name, ext); });
+}
+
+bool StartsWithImageMark(std::string_view content)
+{
+    static constexpr std::string_view kJfifMark = "\xFF\xD8\xFF\xE0\x00";
+    return content.starts_with(std::string_view(kJfifMark.data(), 5)) ||
+           IStartsWith(content, "GIF");
+}
+
+bool BinaryTestFires(std::string_view content)
+{
+    const std::string_view head = content.substr(0, kBinaryTestBytes);
+    return std::any_of(head.begin(), head.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 128; });
+}
+
+std::string ShortenAndClean(std::string_view found)
+{
+    std::string title;
+    if (CharCount(found) > kMaxTitleChars)
+        title = std::string(FirstChars(found, kShortenedTitleChars)) + "...";
+    else
+        title = std::string(found);
+    ReplaceAllText(title, "\r", "");
+    ReplaceAllText(title, "\n", "");
+    ReplaceAllText(title, ",", " ");
+    return title;
+}
+
+std::string FindTitleIn(std::string_view content, const YieldFn& yield)
+{
+    const TagPositions at = LocateTags(content);
+    for (std::size_t pair = 0; pair < kTagPairs; ++pair) {
+        const std::string_view found = PairText(content, at, pair);
+        if (!found.empty())
+            return ShortenAndClean(found);
+        CallYield(yield);
+    }
+    return {};
+}
+
+} // namespace
+
+std::string FindTitle(std::string_view content)
+{
+    return FindTitleIn(content, {});
+}
+
+Examination ExamineContent(std::string_view fileName, std::string_view content,
+                           std::string_view indexName, const YieldFn& yield)
+{
+    Examination result;
+    result.label = FindTitleIn(content, yield);
+    if (result.label.empty())
+        result.binaryMark = BinaryTestFires(content);
+    CallYield(yield);
+
+    if (IEquals(fileName, indexName) || IEquals(fileName, "fat.db") ||
+        IStartsWith(fileName, "_cache_")) {
+        result.skipped = true;
+        return result;
+    }
+
+    if (HasExtension(fileName, kImageExtensions)) {
+        result.label = kImageLabel;
+        result.kind = FileKind::Image;
+    } else if (HasExtension(fileName, kSoundExtensions)) {
+        result.label = kSoundLabel;
+        result.kind = FileKind::Sound;
+    } else if (StartsWithImageMark(content)) {
+        result.label = kImageLabel;
+        result.kind = FileKind::Image;
+    } else {
+        if (IEndsWith(fileName, ".js"))
+            result.label = kJavaScriptLabel;
+        if (result.label.empty())
+            result.label = result.binaryMark ? kUntitledBinaryLabel : kUntitledLabel;
+    }
+    return result;
+}
+
+Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
+                              std::string& buffer, const YieldFn& yield, CachedFileFacts* facts)
+{
+    buffer.resize(kExaminedBytes);
+    std::size_t got = 0;
+    const std::string name(fileName);
+    struct stat st
+    {
+    };
+    bool exists = false;
+    // O_NONBLOCK: a name that turned into a FIFO since it was listed must not hang the run.
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        exists = ::fstat(fd, &st) == 0;
+        if (exists && S_ISREG(st.st_mode)) {
+            const auto size = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
+            const std::size_t want = std::min(size, kExaminedBytes);
+            while (got < want) {
+                const ssize_t n = ::read(fd, buffer.data() + got, want - got);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += static_cast<std::size_t>(n);
+            }
+        }
+        ::close(fd);
+    } else {
+        // Unreadable (no permission) is not the same as gone: it is still listed.
+        exists = ::fstatat(folderFd, name.c_str(), &st, 0) == 0;
+    }
+    if (facts) {
+        facts->exists = exists;
+        facts->modified = exists ? st.st_mtime : 0;
+    }
+    CallYield(yield);
+    return ExamineContent(fileName, std::string_view(buffer.data(), got), indexName, yield);
+}
+
+} // namespace tessaloom

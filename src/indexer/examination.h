@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/callbacks.h"
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace tessaloom {
+
+/// Kind labels. Their leading blanks keep them apart from titles, which never
+/// begin with a blank, and sort them before titles of the same date.
+inline constexpr std::string_view kImageLabel = "       Image";
+inline constexpr std::string_view kSoundLabel = "        Sound";
+inline constexpr std::string_view kJavaScriptLabel = "     Java Script";
+inline constexpr std::string_view kUntitledBinaryLabel = "      Untitled (binary)";
+inline constexpr std::string_view kUntitledLabel = "      Untitled";
+
+/// At most this many bytes of a cached file are read.
+inline constexpr std::size_t kExaminedBytes = 100'000;
+
+enum class FileKind
+{
+    Image,
+    Sound,
+    Other
+};
+
+/// What the examination of one cached file found.
+struct Examination
+{
+    std::string label;       // title, kind label, or empty
+    bool binaryMark = false; // a byte of 128..255 among the first 200 of an untitled file
+    FileKind kind = FileKind::Other;
+    bool skipped = false; // an older index, "fat.db" or "_cache_*": never an entry
+};
+
+/// The page title of `content`: <title>, else the first non-empty of <H1> .. <H6>,
+/// shortened to 90 characters and cleaned of line breaks and commas.
+std::string FindTitle(std::string_view content);
+
+/// Examines already-read content under its file name. `indexName` is the name of
+/// the index document (an older one is skipped). `yield` runs between the steps.
+Examination ExamineContent(std::string_view fileName, std::string_view content,
+                           std::string_view indexName, const YieldFn& yield = {});
+
+/// What the file system says about a cached file at the time it is examined.
+struct CachedFileFacts
+{
+    bool exists = false;      // false when it vanished since it was listed
+    std::time_t modified = 0; // last-modified time when it exists
+};
+
+/// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that
+/// vanished or cannot be read is examined with empty content) and examines it.
+/// `buffer` is reused between calls to save allocations; `facts`, when given,
+/// receives whether the file still exists and its modification time.
+Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
+                              std::string& buffer, const YieldFn& yield = {},
+                              CachedFileFacts* facts = nullptr);
+
+} // namespace tessaloom

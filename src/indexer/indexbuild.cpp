@@ -1,0 +1,223 @@
+#include "indexer/indexbuild.h"
+
+#include "indexer/examination.h"
+#include "indexer/replacealltext.h"
+#include "platform/textcodec.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fcntl.h>
+#include <numeric>
+#include <unistd.h>
+
+namespace tessaloom {
+
+namespace {
+
+constexpr std::size_t kFolderTextChars = 99;
+
+std::string FolderText(const std::string& folder)
+{
+    std::string text = folder;
+    ReplaceAllText(text, " ", "_");
+    if (CharCount(text) > kFolderTextChars)
+        text = "..." + std::string(LastChars(text, kFolderTextChars));
+    return text;
+}
+
+std::string PercentText(long long counter, long long total)
+{
+    // The division in double precision, cut to its integer part: 29 of 100 gives 28.
+    const auto percent =
+        static_cast<long long>(static_cast<double>(counter) / static_cast<double>(total) * 100.0);
+    return std::to_string(percent) + "% Complete";
+}
+
+// Closes the folder descriptor however the run ends.
+class FolderHandle
+{
+public:
+    explicit FolderHandle(const std::string& folder)
+        : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {}
+    ~FolderHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::string ProgressWindowTitle(bool minimised, std::string_view percentText)
+{
+    return minimised ? std::string(percentText) : std::string("Tessaloom");
+}
+
+void SortIndexEntries(std::vector<IndexEntry>& entries)
+{
+    // Each entry sorts as one text: date key, code 6, label, code 6, file name.
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const IndexEntry& e : entries)
+        keys.push_back(e.DateKey + '\x06' + e.Label + '\x06' + e.FileName);
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return ICompare(keys[a], keys[b]) < 0; });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::size_t i : order)
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
+
+IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& listener)
+{
+    IndexOutcome outcome;
+    if (request.fileNames.empty()) {
+        outcome.status = IndexStatus::NoFiles;
+        return outcome;
+    }
+    const ClockFn clock = request.clock ? request.clock : [] { return std::time(nullptr); };
+    const IndexOptions& options = request.options;
+    const FolderHandle folder(request.folder);
+    const std::string folderText = FolderText(request.folder);
+    const auto total = static_cast<long long>(request.fileNames.size());
+
+    std::vector<IndexEntry> entries;
+    std::string buffer;
+    int imagesFiltered = 0;
+    int binaryFiltered = 0;
+    int lastRefreshSecond = 0;
+    long long counter = 0;
+
+    for (const std::string& name : request.fileNames) {
+        CallYield(request.yield);
+        ++counter;
+
+        FileReport report;
+        report.counter = counter;
+        report.total = total;
+        report.readingText =
+            "Reading File: " + std::to_string(counter) + " of " + std::to_string(total);
+        report.folderText = folderText;
+        report.fileName = name;
+        report.percentText = PercentText(counter, total);
+        listener.fileReport(report);
+        listener.windowTitleReport(report.percentText);
+
+        const auto second = static_cast<int>(clock() % 60);
+        if (second != lastRefreshSecond) {
+            lastRefreshSecond = second;
+            listener.timedReport({static_cast<double>(counter) / static_cast<double>(total),
+                                  imagesFiltered, binaryFiltered});
+        }
+
+        CallYield(request.yield);
+        if (listener.cancelRequested()) {
+            if (listener.keepPartialIndex())
+                break; // the file whose turn it was is not examined
+            listener.close();
+            outcome.status = IndexStatus::Cancelled;
+            return outcome;
+        }
+
+        CachedFileFacts facts;
+        const Examination exam =
+            ExamineCachedFile(folder.fd(), name, kIndexDocumentName, buffer, request.yield, &facts);
+        const bool isImage = exam.kind == FileKind::Image;
+        const bool isSound = exam.kind == FileKind::Sound;
+        if (isImage && options.excludeImages)
+            ++imagesFiltered;
+        if (exam.binaryMark && options.excludeBinaryFiles && !isImage && !isSound)
+            ++binaryFiltered;
+
+        const bool kept = !exam.skipped && !(isImage && options.excludeImages) &&
+                          !(!isImage && options.includeOnlyImages) &&
+                          !(exam.binaryMark && options.excludeBinaryFiles && !isImage && !isSound);
+        // A file that vanished since the list was read would be a link to nothing.
+        if (kept && facts.exists) {
+            entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), exam.label, name});
+        }
+        listener.lastTitleReport("Last Title Found:  " + std::string(TrimSpaces(exam.label)));
+    }
+
+    SortIndexEntries(entries);
+    IndexDocumentHeader header;
+    header.folder = request.folder;
+    header.pattern = request.pattern;
+    header.imagesFiltered = imagesFiltered;
+    header.binaryFiltered = binaryFiltered;
+    header.created = ToLocalDateTime(clock());
+    header.formats = request.formats;
+
+    outcome.entryCount = static_cast<int>(entries.size());
+    outcome.imagesFiltered = imagesFiltered;
+    outcome.binaryFiltered = binaryFiltered;
+    outcome.documentPath = std::filesystem::path(request.folder) / std::string(kIndexDocumentName);
+    outcome.status = WriteIndexDocument(request.folder, header, entries, &outcome.error)
+                         ? IndexStatus::Written
+                         : IndexStatus::WriteFailed;
+    listener.close();
+    return outcome;
+}
+
+std::string BrowserLaunchErrorText(std::string_view documentPath)
+{
+    return "An error occured trying to launch your web browser.  This problem is likely because "
+           "your system does not have a default web browser set up.  It is recommended you try "
+           "to correct the problem and then try again.  Otherwise, you will need to manually "
+           "launch your browser and open " +
+           std::string(documentPath);
+}
+
+IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
+                           const LocaleFormats& formats, const ClockFn& clock, const YieldFn& yield)
+{
+    IndexRequest request;
+    request.fileNames = host.refreshFileList();
+    host.setFilesLabel("Files (" + std::to_string(request.fileNames.size()) + ")");
+    request.folder = host.fileListFolder();
+    host.enterFolder(request.folder);
+    host.setIndexPath(kIndexDocumentName);
+    request.options = host.filterOptions();
+    request.pattern = host.filePattern();
+    request.formats = formats;
+    request.clock = clock;
+    request.yield = yield;
+
+    if (request.fileNames.empty()) {
+        host.showNoFilesMessage();
+        return {};
+    }
+    host.hideMainWindow();
+    IndexOutcome outcome = CreateIndex(request, listener);
+    if (outcome.status == IndexStatus::Cancelled) {
+        host.showMainWindow();
+        return outcome;
+    }
+    if (outcome.status == IndexStatus::WriteFailed) {
+        // Opening the browser or the wizard now would show an older index, or none,
+        // as if this run had produced it.
+        host.showError(kWriteErrorTitle,
+                       "The index file could not be written.\r\r" + outcome.error);
+        host.showMainWindow();
+        return outcome;
+    }
+    const std::string documentPath = outcome.documentPath.string();
+    if (host.launchBrowserChecked() && !host.openInBrowser(documentPath))
+        host.showError(kBrowserErrorTitle, BrowserLaunchErrorText(documentPath));
+    if (host.launchWizardChecked())
+        host.showWizardModal();
+    host.showMainWindow();
+    return outcome;
+}
+
+} // namespace tessaloom

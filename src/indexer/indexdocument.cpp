@@ -1,0 +1,224 @@
+#include "indexer/indexdocument.h"
+
+#include "platform/atomicfile.h"
+#include "platform/textcodec.h"
+
+#include <charconv>
+
+namespace tessaloom {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kSpacer = "&nbsp;&nbsp;&nbsp;|&nbsp;&nbsp;&nbsp;";
+// Cells per table row.
+constexpr std::size_t kCellsPerRow = 5;
+// More entries than this get a link back to the top of the page.
+constexpr std::size_t kReturnToTopThreshold = 25;
+
+void Line(std::string& doc, std::string_view text)
+{
+    doc.append(text);
+    doc.append(kCrLf);
+}
+
+bool ParseField(std::string_view s, int& value)
+{
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+bool ParseDateKey(std::string_view key, LocalDateTime& dt)
+{
+    // "yyyy/mm/dd hh:nn:ss"
+    if (key.size() != 19 || key[4] != '/' || key[7] != '/' || key[10] != ' ' || key[13] != ':' ||
+        key[16] != ':')
+        return false;
+    return ParseField(key.substr(0, 4), dt.year) && ParseField(key.substr(5, 2), dt.month) &&
+           ParseField(key.substr(8, 2), dt.day) && ParseField(key.substr(11, 2), dt.hour) &&
+           ParseField(key.substr(14, 2), dt.minute) && ParseField(key.substr(17, 2), dt.second);
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    return AsciiLower(c) - 'a' + 10;
+}
+
+} // namespace
+
+std::string MakeDateKey(const LocalDateTime& dt)
+{
+    return FormatDateTimePicture(dt, "yyyy/MM/dd HH:mm:ss", LocaleFormats::EnglishUS());
+}
+
+std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& formats)
+{
+    LocalDateTime dt;
+    if (!ParseDateKey(dateKey, dt))
+        return {};
+    std::string time = FormatMediumTime(dt, formats);
+    if (!time.empty() && time.front() == '0')
+        time.erase(0, 1);
+    return FormatShortDate(dt, formats) + "  " + AsciiLowered(time);
+}
+
+std::string EncodeLinkTarget(std::string_view fileName)
+{
+    std::string out;
+    out.reserve(fileName.size());
+    for (char c : fileName) {
+        switch (c) {
+        case '%':
+            out += "%25";
+            break;
+        case '"':
+            out += "%22";
+            break;
+        case ',':
+            out += "%2C";
+            break;
+        case '\r':
+            out += "%0D";
+            break;
+        case '\n':
+            out += "%0A";
+            break;
+        default:
+            out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+std::string DecodeLinkTarget(std::string_view link)
+{
+    std::string out;
+    out.reserve(link.size());
+    for (std::size_t i = 0; i < link.size(); ++i) {
+        if (link[i] == '%' && i + 2 < link.size() && IsHexDigit(link[i + 1]) &&
+            IsHexDigit(link[i + 2])) {
+            out += static_cast<char>(HexValue(link[i + 1]) * 16 + HexValue(link[i + 2]));
+            i += 2;
+        } else {
+            out += link[i];
+        }
+    }
+    return out;
+}
+
+std::string EscapeTitle(std::string_view title)
+{
+    std::string out;
+    out.reserve(title.size());
+    for (char c : title) {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
+{
+    const std::string_view title = TrimSpaces(entry.Label);
+    const std::string link = EncodeLinkTarget(entry.FileName);
+    const std::string date = DateTextFromKey(entry.DateKey, formats);
+    std::string line;
+    if (IEquals(title, "Image")) {
+        line = "<TD align=center><a href=\"" + link +
+               "\" target=new align=center alt=Image><img src=\"" + link +
+               "\" width=150 height=150></a><br><font size=-1>" + date + "</font></TD>";
+    } else {
+        line = "<TD align=center width=150 height=150><a href=\"" + link +
+               "\" target=new align=center>" + EscapeTitle(title) + "</a><br><br><font size=-1>" +
+               date + "</font></TD>";
+    }
+    return line;
+}
+
+std::string BuildIndexDocument(const IndexDocumentHeader& header,
+                               const std::vector<IndexEntry>& entries)
+{
+    const std::string folderAndPattern = header.folder + "/" + header.pattern;
+    std::string doc;
+    doc.reserve(4096 + entries.size() * 256);
+    Line(doc, "<HTML>");
+    Line(doc, "<HEAD>");
+    Line(doc, "<TITLE>Index for " + folderAndPattern + "</TITLE>");
+    Line(doc, "</HEAD>");
+    Line(doc, "<A NAME=TOP>");
+    Line(doc, "<BODY>");
+    Line(doc, "<table width=750 align=center>");
+    Line(doc, "<td>");
+    Line(doc, "<table width=100% align=center cellspacing=0 cellpadding=3 border=0>");
+    Line(doc, "<tr bgcolor=#CCFFCC>");
+    Line(doc, "<td>");
+    Line(doc, "<center><b><font face=arial size=-1>Index for: " + folderAndPattern +
+                  "</font></b></center>");
+    Line(doc, "<center><font face=arial size=-2>Created: " +
+                  FormatGeneralDate(header.created, header.formats) + std::string(kSpacer) +
+                  "Files Indexed: " + std::to_string(entries.size()) + std::string(kSpacer) +
+                  "Images Filtered: " + std::to_string(header.imagesFiltered) +
+                  std::string(kSpacer) +
+                  "Binary Files Filtered: " + std::to_string(header.binaryFiltered) +
+                  std::string(kSpacer) + "Sorted by Date</font></center>");
+    Line(doc, "</td>");
+    Line(doc, "</tr>");
+    Line(doc, "</table>");
+    Line(doc, "<p>");
+    Line(doc, "<table width=750 align=center cellspacing=1 cellpadding=3 border=1>");
+    Line(doc, "<tr>");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && i % kCellsPerRow == 0) {
+            Line(doc, "</tr>");
+            Line(doc, "<tr>");
+        }
+        Line(doc, EntryCellLine(entries[i], header.formats));
+    }
+    Line(doc, "</tr>");
+    Line(doc, "</td>");
+    Line(doc, "</table>");
+    if (entries.size() > kReturnToTopThreshold) {
+        Line(doc, "<br>");
+        Line(doc, "<center><a href=#TOP><font size=-1>RETURN TO TOP</font></A></center>");
+        Line(doc, "<br>");
+    }
+    Line(doc, "<hr>");
+    Line(doc, "<br>");
+    Line(doc, "<center>");
+    Line(doc, "<font face=arial size=+1>");
+    Line(doc, "Created with the <i>Tessaloom</i>&#153;<br>Please visit our <A HREF=" +
+                  std::string(kProductPageAddress) +
+                  ">web site</a> for updates and information about other great software "
+                  "products!");
+    Line(doc, "</font>");
+    Line(doc, "<center>");
+    Line(doc, "</td>");
+    Line(doc, "</table>");
+    Line(doc, "<br>");
+    Line(doc, "<br>");
+    Line(doc, "<br>");
+    Line(doc, "</BODY>");
+    Line(doc, "</HTML>");
+    return doc;
+}
+
+bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
+                        const std::vector<IndexEntry>& entries, std::string* error)
+{
+    return WriteFileAtomically(folder / std::string(kIndexDocumentName),
+                               BuildIndexDocument(header, entries), error);
+}
+
+} // namespace tessaloom

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/localeformats.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaloom {
+
+/// Name of the index document written into an indexed folder.
+inline constexpr std::string_view kIndexDocumentName = "!ndex.htm";
+
+/// Address of the product page linked from the document's footer.
+inline constexpr std::string_view kProductPageAddress = "http://www.tessaloom.example/";
+
+/// One listed file of an index.
+struct IndexEntry
+{
+    /// Last-modified local time as "yyyy/mm/dd hh:nn:ss" (24-hour).
+    std::string DateKey;
+    /// The title found in the file, or a kind label (those begin with blanks).
+    std::string Label;
+    /// The file's bare name, in its real letter case.
+    std::string FileName;
+};
+
+/// Everything written into a document besides its entries.
+struct IndexDocumentHeader
+{
+    std::string folder;  // as given to the run; a root folder already ends in "/"
+    std::string pattern; // file pattern of the run
+    int imagesFiltered = 0;
+    int binaryFiltered = 0;
+    LocalDateTime created;
+    LocaleFormats formats;
+};
+
+/// The whole document, every line ended by CR LF.
+std::string BuildIndexDocument(const IndexDocumentHeader& header,
+                               const std::vector<IndexEntry>& entries);
+
+/// Builds the document and puts it in place as folder/"!ndex.htm" atomically: an
+/// older document is replaced only by a complete new one. False with a readable
+/// reason in `error` when it cannot be written.
+bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
+                        const std::vector<IndexEntry>& entries, std::string* error = nullptr);
+
+/// The one cell line of an entry (without CR LF).
+std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats);
+
+/// "yyyy/mm/dd hh:nn:ss" for a local date and time.
+std::string MakeDateKey(const LocalDateTime& dt);
+
+/// Date text of a cell: short date, two blanks, the medium time without its
+/// leading "0", lower-cased ("12/7/2026  1:46 pm"). Empty for a malformed key.
+std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& formats);
+
+/// A file name as it is written inside the double quotes of a link. Blanks and "&"
+/// stay as they are; the few bytes that would end the link or the line, or split
+/// the entry for the index reader, are percent-encoded: '%' "%25", '"' "%22",
+/// ',' "%2C", CR "%0D", LF "%0A". Browsers decode these in a link to the same
+/// name, and DecodeLinkTarget gives the name back.
+std::string EncodeLinkTarget(std::string_view fileName);
+
+/// Undoes EncodeLinkTarget: every "%" followed by two hexadecimal digits becomes
+/// that byte; anything else is kept as it is.
+std::string DecodeLinkTarget(std::string_view link);
+
+/// A title as written into its cell: "<" as "&lt;" and ">" as "&gt;", so a page
+/// title cannot put markup or script into the index page. "&" stays as it is.
+std::string EscapeTitle(std::string_view title);
+
+} // namespace tessaloom
