@@ -1,0 +1,101 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Window geometry in twips (1/1440 inch), the unit of the placement records; the
+// windows convert to and from pixels.
+namespace tessaloom {
+
+/// Read default of a placement record: the window was never saved.
+inline constexpr const char* kNotPreviouslyLoaded = "NOT PREVIOUSLY LOADED";
+/// How far a window must reach into the screen for its placement to count.
+inline constexpr int kPlacementMargin = 700;
+
+inline constexpr const char* kSlideInSound = "ClickBg.wav";
+inline constexpr const char* kSlideOutSound = "message2.wav";
+
+struct WindowRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    friend bool operator==(const WindowRect&, const WindowRect&) = default;
+};
+
+struct ScreenSize
+{
+    int width = 0;
+    int height = 0;
+};
+
+/// `w` moved to the middle of the screen, its size unchanged (`CentreForm`).
+WindowRect CentreForm(const WindowRect& w, const ScreenSize& screen);
+
+/// False when the window lies almost wholly off the screen: its right or bottom
+/// edge short of the margin, or its left or top edge within the margin of the
+/// screen's far side.
+bool IsPlacementValid(const WindowRect& w, const ScreenSize& screen);
+
+/// The 32-character record: left, top, width, height, 8 characters each, "00000000"
+/// for values from 0 and "-0000000" below 0. Values are held within what 8
+/// characters can show, so the record always keeps its length.
+std::string EncodePlacement(const WindowRect& w);
+
+/// Reads a record back: at most its first 32 characters; left, top and width from
+/// characters 1-8, 9-16 and 17-24, height from the last 8; each the leading
+/// decimal number of its piece rounded down (0 for an empty or odd piece).
+WindowRect ParsePlacement(std::string_view record);
+
+/// `KeepWindowPlacement`: mode 1 restores `w` from the record under `caption`,
+/// any other mode saves it. Nothing happens when `w` fails IsPlacementValid or the
+/// caption is blank. A missing record centres the window; a record that would put
+/// the window off this screen (saved on a larger one, or edited by hand) centres it
+/// too, since it could never be saved back and would stay lost at every start.
+/// Returns true when `w` was changed or the record written.
+bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
+                         const ScreenSize& screen, const std::string& settingsPath);
+
+/// The coordinate a slide moves.
+enum class SlideAxis
+{
+    None,
+    Left,
+    Top
+};
+
+/// One slide, as the window performs it: play `soundBefore` (when not empty), then
+/// for each of `positions` set the `axis` coordinate and let events run; then hide
+/// the window when `hideAfter`; then set `finalLeft` / `finalTop` when given; then
+/// play `soundAfter` (when not empty). Sounds are looked for in the program folder.
+struct SlidePlan
+{
+    std::string soundBefore;
+    SlideAxis axis = SlideAxis::None;
+    std::vector<int> positions;
+    bool hideAfter = false;
+    std::optional<int> finalLeft;
+    std::optional<int> finalTop;
+    std::string soundAfter;
+};
+
+/// The position noted before a slide: held as a 16-bit signed value, 0 when it
+/// does not fit.
+int NotedPosition(int value);
+
+/// `SlideOut` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/25 of
+/// the screen per step; the window is hidden and put back where it was.
+SlidePlan SlideOut(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
+
+/// `SlideIn` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/50 of
+/// the screen per step, ending exactly at the window's position before the slide.
+SlidePlan SlideIn(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
+
+/// Program folder + `fileName` when that file exists, else "" (silence).
+std::string SoundFilePath(const std::string& programFolder, std::string_view fileName);
+
+} // namespace tessaloom
