@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Index build benchmark: times `tessaloom-cli index` against the floor (list the
+# folder, read the first min(size, 100,000) bytes of every file, nothing else) on
+# a synthetic cache of 20,000 files with a warm page cache, then measures the
+# build's peak memory on 100,000 files.
+#
+# Usage: bench/indexer/run.sh [--runs N] [--no-memory] [--clean]
+#   --runs N      timed runs of each program (default 7), interleaved
+#   --no-memory   skip the 100,000-file memory run (and its 4 GB folder)
+#   --clean       remove the generated folders and exit
+# Environment: BUILD_DIR (default build/benchidx), BENCH_DIR (default
+# /tmp/tessaloom-bench), SEED (default 1).
+#
+# Goals: build wall time within 1.5 times the floor; peak RSS under 100 MB.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${BUILD_DIR:-$ROOT/build/benchidx}
+WORK=${BENCH_DIR:-/tmp/tessaloom-bench}
+SEED=${SEED:-1}
+RUNS=7
+MEMORY=1
+
+while [[ $# -gt 0 ]]; do
+    case $1 in
+    --runs) RUNS=$2; shift 2 ;;
+    --no-memory) MEMORY=0; shift ;;
+    --clean) rm -rf "$WORK"; echo "removed $WORK"; exit 0 ;;
+    *) sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    esac
+done
+
+echo "== build (Release) in $BUILD"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DTESSALOOM_BUILD_TESTS=OFF -DTESSALOOM_BUILD_BENCH=ON >/dev/null
+cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-cache tessaloom-read-floor \
+    tessaloom-measure >/dev/null
+
+CLI=$BUILD/src/cli/tessaloom-cli
+GEN=$BUILD/bench/indexer/tessaloom-gen-cache
+FLOOR=$BUILD/bench/indexer/tessaloom-read-floor
+MEASURE=$BUILD/bench/indexer/tessaloom-measure
+
+# Generates a folder once; the hidden marker (never listed, never indexed) says
+# that an earlier generation finished.
+cache_folder() {
+    local count=$1
+    local folder=$WORK/cache-$count-seed$SEED
+    if [[ ! -f $folder/.generated ]]; then
+        rm -rf "$folder"
+        mkdir -p "$WORK"
+        echo "== generating $count files in $folder" >&2
+        "$GEN" "$folder" "$count" "$SEED" >&2
+        touch "$folder/.generated"
+    fi
+    echo "$folder"
+}
+
+# "wall user sys maxrss_kb status" of one run; fails the script if the program did.
+measure() {
+    local line
+    line=$("$MEASURE" "$@")
+    if [[ ${line##* } != 0 ]]; then
+        echo "run failed (exit ${line##* }): $*" >&2
+        exit 1
+    fi
+    echo "$line"
+}
+
+# best and median of a column of numbers
+stats() {
+    sort -g | awk '{ v[NR] = $1 } END {
+        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.3f %.3f\n", v[1], m }'
+}
+
+FOLDER=$(cache_folder 20000)
+FILES=$(find "$FOLDER" -maxdepth 1 -type f ! -name '.*' | wc -l)
+BYTES=$(du -sm "$FOLDER" | cut -f1)
+echo "== folder: $FILES files, $BYTES MB; $(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# Warm the page cache, and let the build write its page once so that every timed
+# run of both programs sees the same files.
+"$FLOOR" "$FOLDER" >/dev/null
+"$CLI" index --quiet "$FOLDER" >/dev/null
+
+floor_runs=()
+index_runs=()
+for ((i = 1; i <= RUNS; i++)); do
+    # Interleaved, so that a burst of load on a shared machine hits both alike.
+    floor_runs+=("$(measure "$FLOOR" "$FOLDER")")
+    index_runs+=("$(measure "$CLI" index --quiet "$FOLDER")")
+done
+
+column() { printf '%s\n' "${@:2}" | awk -v c="$1" '{ print $c }'; }
+cpu() { printf '%s\n' "$@" | awk '{ print $2 + $3 }'; }
+
+read -r floor_best floor_median < <(column 1 "${floor_runs[@]}" | stats)
+read -r index_best index_median < <(column 1 "${index_runs[@]}" | stats)
+read -r floor_cpu_best floor_cpu_median < <(cpu "${floor_runs[@]}" | stats)
+read -r index_cpu_best index_cpu_median < <(cpu "${index_runs[@]}" | stats)
+ratio_best=$(awk -v a="$index_best" -v b="$floor_best" 'BEGIN { printf "%.2f", a / b }')
+ratio_median=$(awk -v a="$index_median" -v b="$floor_median" 'BEGIN { printf "%.2f", a / b }')
+ratio_cpu=$(awk -v a="$index_cpu_median" -v b="$floor_cpu_median" 'BEGIN { printf "%.2f", a / b }')
+
+echo
+echo "== $RUNS runs each, seconds        best   median   cpu(user+sys) median"
+printf '   floor (read only)          %6.3f  %6.3f   %6.3f\n' "$floor_best" "$floor_median" "$floor_cpu_median"
+printf '   tessaloom-cli index        %6.3f  %6.3f   %6.3f\n' "$index_best" "$index_median" "$index_cpu_median"
+printf '   ratio index / floor        %6s  %6s   %6s\n' "$ratio_best" "$ratio_median" "$ratio_cpu"
+if awk -v r="$ratio_best" 'BEGIN { exit !(r <= 1.5) }'; then
+    echo "   goal (within 1.5 times the floor): met"
+else
+    echo "   goal (within 1.5 times the floor): MISSED"
+fi
+
+if [[ $MEMORY == 1 ]]; then
+    BIG=$(cache_folder 100000)
+    "$FLOOR" "$BIG" >/dev/null
+    read -r wall _ _ rss _ < <(measure "$CLI" index --quiet "$BIG")
+    rss_mb=$(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }')
+    echo
+    echo "== 100,000 files: index in ${wall%???} s, peak RSS $rss_mb MB (getrusage)"
+    if [[ -x /usr/bin/time ]]; then
+        hwm=$(/usr/bin/time -v "$CLI" index --quiet "$BIG" 2>&1 >/dev/null |
+            awk -F': ' '/Maximum resident set size/ { print $2 }')
+        echo "   /usr/bin/time -v: maximum resident set size $hwm kB"
+    fi
+    if awk -v r="$rss_mb" 'BEGIN { exit !(r < 100) }'; then
+        echo "   goal (under 100 MB): met"
+    else
+        echo "   goal (under 100 MB): MISSED"
+    fi
+fi
