@@ -145,8 +145,10 @@ SuggestedList LoadSuggestedList(const std::filesystem::path& folderListPath,
     while (reader->isOpen() && reader->next(line, tooLong)) {
         CallYield(yield);
         // Only absolute paths: a relative one would be read against whatever the
-        // process's current folder happens to be. Blank lines go the same way.
-        if (tooLong || line.empty() || line.front() != '/' || !IsFolder(line))
+        // process's current folder happens to be. Blank lines go the same way, and
+        // so does a NUL, which would cut the path short.
+        if (tooLong || line.empty() || line.front() != '/' ||
+            line.find('\0') != std::string::npos || !IsFolder(line))
             continue;
         if (!ListMatchingFiles(line, filePattern, names))
             names.clear();
