@@ -1,0 +1,100 @@
+#include "wizard/deletefiles.h"
+
+#include "wizard/indexfolder.h"
+
+#include <algorithm>
+
+namespace tessaloom {
+
+namespace {
+
+// The bare name of a row's target when it is a file directly in `folder`, as the
+// reader made it; empty for anything else, which is then never deleted.
+std::string NameInFolder(const IndexFolder& folder, const std::string& targetPath)
+{
+    const std::string name = std::filesystem::path(targetPath).filename().string();
+    if (!IsPlainFileName(name) || folder.entryPath(name) != targetPath)
+        return {};
+    return name;
+}
+
+std::optional<std::size_t> RowAfter(std::size_t lastVisited, std::size_t rowCount,
+                                    const std::vector<std::size_t>& removed)
+{
+    const std::size_t newCount = rowCount - removed.size();
+    if (newCount == 0)
+        return std::nullopt;
+    const auto removedUpTo = static_cast<std::size_t>(
+        std::upper_bound(removed.begin(), removed.end(), lastVisited) - removed.begin());
+    // The row that followed the last one deleted, now moved up; the new last row
+    // when nothing followed it.
+    return std::min(lastVisited + 1 - removedUpTo, newCount - 1);
+}
+
+} // namespace
+
+DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
+                                  const std::vector<WizardRow>& rows,
+                                  std::vector<std::size_t> selectedRows, bool confirmDeletions,
+                                  const ConfirmDeleteFn& confirm)
+{
+    DeleteOutcome outcome;
+    if (confirmDeletions) {
+        outcome.asked = true;
+        const ConfirmDeleteReply reply = confirm ? confirm() : ConfirmDeleteReply{};
+        if (reply.answer != ConfirmDeleteAnswer::Dismissed && reply.doNotShowAgain)
+            outcome.storeConfirmDeletionsOff = true;
+        if (reply.answer != ConfirmDeleteAnswer::Yes)
+            return outcome;
+    }
+    outcome.confirmed = true;
+    if (rows.empty())
+        return outcome;
+
+    std::sort(selectedRows.begin(), selectedRows.end());
+    selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
+    selectedRows.erase(std::lower_bound(selectedRows.begin(), selectedRows.end(), rows.size()),
+                       selectedRows.end());
+
+    const IndexFolder folder(document.parent_path());
+    for (const std::size_t row : selectedRows) {
+        const std::string name = NameInFolder(folder, rows[row].targetPath);
+        std::string error;
+        if (name.empty()) {
+            outcome.notDeleted.emplace_back(row, rows[row].targetPath +
+                                                     ": not a file of the index's folder");
+        } else if (folder.removeFile(name, &error)) {
+            ++outcome.filesDeleted;
+            outcome.removedRows.push_back(row);
+        } else if (folder.isGone(name)) {
+            // Gone already (deleted by another program): its row goes too.
+            outcome.removedRows.push_back(row);
+        } else {
+            outcome.notDeleted.emplace_back(row, std::move(error));
+        }
+    }
+    if (!selectedRows.empty() && !outcome.removedRows.empty())
+        outcome.selectRow = RowAfter(selectedRows.back(), rows.size(), outcome.removedRows);
+
+    outcome.rewrite = RewriteIndexDocument(document);
+    outcome.rewritten = outcome.rewrite.ok;
+    return outcome;
+}
+
+void RemoveDeletedRows(std::vector<WizardRow>& rows, const DeleteOutcome& outcome)
+{
+    std::size_t next = 0; // position in outcome.removedRows
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (next < outcome.removedRows.size() && outcome.removedRows[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            rows[kept] = std::move(rows[i]);
+        ++kept;
+    }
+    rows.resize(kept);
+}
+
+} // namespace tessaloom

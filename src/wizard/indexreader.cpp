@@ -1,0 +1,372 @@
+#include "wizard/indexreader.h"
+
+#include "indexer/indexdocument.h"
+#include "indexer/replacealltext.h"
+#include "platform/textcodec.h"
+#include "wizard/indexfolder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaloom {
+
+namespace {
+
+// The fixed texts that the document writer puts around each piece of an entry.
+constexpr std::string_view kEntryPrefix = "<TD align=center";
+constexpr std::string_view kLinkStart = "<a href=";
+constexpr std::size_t kTargetOffset = 9; // "<a href=" and its opening double quote
+constexpr std::string_view kTargetEnd = "\" target=new";
+constexpr std::string_view kTitleStart = " target=new align=center>";
+constexpr std::string_view kTitleEnd = "</a>";
+constexpr std::string_view kImageMarker = "<img src=";
+constexpr std::string_view kDateStart = "<br><font size=-1>";
+constexpr std::string_view kDateEnd = "</font></TD>";
+
+constexpr std::size_t kDateColumnWidth = 25;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+// -1 unless `digits` is a decimal number from 0 to 255.
+int SmallDecimal(std::string_view digits)
+{
+    if (digits.empty())
+        return -1;
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+        if (value > 255)
+            return -1;
+    }
+    return value;
+}
+
+void DecodeFirstNumericReference(std::string& title)
+{
+    const std::size_t start = title.find("&#");
+    if (start == std::string::npos)
+        return;
+    const std::size_t semicolon = title.find(';', start);
+    if (semicolon == std::string::npos)
+        return;
+    const std::string reference = title.substr(start, semicolon - start + 1);
+    const int code = SmallDecimal(std::string_view(reference).substr(2, reference.size() - 3));
+    const std::string character =
+        code < 0 ? std::string() : Windows1252ToUtf8(static_cast<unsigned char>(code));
+    ReplaceAllText(title, reference, character);
+}
+
+// Turns the fields of a document into rows, until the rows grow too large.
+class RowCollector
+{
+public:
+    RowCollector(IndexList& list, const std::filesystem::path& folder,
+                 const std::function<bool(std::string_view)>& holdsFile)
+        : m_list(list), m_folder(folder), m_holdsFile(holdsFile)
+    {}
+
+    bool full() const { return m_full; }
+
+    void examine(std::string_view field)
+    {
+        if (m_full)
+            return;
+        EntryLineFields fields;
+        if (!CutEntryLine(field, fields))
+            return;
+        const std::string name = DecodeLinkTarget(fields.target);
+        if (!IsPlainFileName(name) || name.front() == '.' || !m_holdsFile(name))
+            return;
+        WizardRow row;
+        row.displayText =
+            MakeDisplayText(fields.dateText, fields.image ? "Image" : DecodeTitle(fields.title));
+        row.targetPath = (m_folder / name).string();
+        m_bytes += row.displayText.size() + row.targetPath.size() + sizeof(WizardRow);
+        m_list.rows.push_back(std::move(row));
+        if (m_bytes >= kMaxIndexListBytes) {
+            m_full = true;
+            m_list.end = IndexReadEnd::SizeLimit;
+        }
+    }
+
+private:
+    IndexList& m_list;
+    const std::filesystem::path& m_folder;
+    const std::function<bool(std::string_view)>& m_holdsFile;
+    std::size_t m_bytes = 0;
+    bool m_full = false;
+};
+
+IndexList Unreadable(IndexList& list, std::string_view reason)
+{
+    list.status = IndexListStatus::Unreadable;
+    list.rows.clear();
+    list.error = list.document.string() + ": " + std::string(reason);
+    return std::move(list);
+}
+
+} // namespace
+
+bool CutLinkTarget(std::string_view line, std::string_view& target)
+{
+    const std::size_t link = line.find(kLinkStart);
+    if (link == std::string_view::npos)
+        return false;
+    const std::size_t targetStart = link + kTargetOffset;
+    const std::size_t targetEnd = line.find(kTargetEnd);
+    if (targetEnd == std::string_view::npos || targetEnd < targetStart)
+        return false;
+    target = line.substr(targetStart, targetEnd - targetStart);
+    return true;
+}
+
+bool CutEntryLine(std::string_view line, EntryLineFields& fields)
+{
+    if (!line.starts_with(kEntryPrefix))
+        return false;
+    std::string_view target;
+    if (!CutLinkTarget(line, target))
+        return false;
+    const std::size_t targetEnd =
+        static_cast<std::size_t>(target.data() - line.data()) + target.size();
+
+    // The later markers are looked for only after the target: a file name may
+    // hold blanks, "<" and ">", and so the text of a marker, which must not be
+    // taken for the real one that follows it.
+    const std::size_t afterTarget = targetEnd + 1;
+    fields.image = line.find(kImageMarker, afterTarget) != std::string_view::npos;
+    std::size_t searchFrom = afterTarget;
+    if (!fields.image) {
+        const std::size_t titleMarker = line.find(kTitleStart, afterTarget);
+        if (titleMarker == std::string_view::npos)
+            return false;
+        const std::size_t titleStart = titleMarker + kTitleStart.size();
+        const std::size_t titleEnd = line.find(kTitleEnd, titleStart);
+        if (titleEnd == std::string_view::npos)
+            return false;
+        fields.title = TrimSpaces(line.substr(titleStart, titleEnd - titleStart));
+        searchFrom = titleEnd + kTitleEnd.size();
+    } else {
+        fields.title = {};
+    }
+    const std::size_t dateMarker = line.find(kDateStart, searchFrom);
+    if (dateMarker == std::string_view::npos)
+        return false;
+    const std::size_t dateStart = dateMarker + kDateStart.size();
+    const std::size_t dateEnd = line.find(kDateEnd, dateStart);
+    if (dateEnd == std::string_view::npos)
+        return false;
+    fields.target = target;
+    fields.dateText = line.substr(dateStart, dateEnd - dateStart);
+    return true;
+}
+
+std::string DecodeTitle(std::string_view rawTitle)
+{
+    // Decoding for display first is safe because every reference is plain ASCII,
+    // and it lets the references put in their characters already as UTF-8.
+    std::string title = ToDisplayUtf8(TrimSpaces(rawTitle));
+    if (title.find('&') == std::string::npos)
+        return title;
+    ReplaceAllText(title, "&nbsp;", " ");
+    ReplaceAllText(title, "&lt;", "<");
+    ReplaceAllText(title, "&gt;", ">");
+    ReplaceAllText(title, "&amp;", "&");
+    ReplaceAllText(title, "&cent;", "\u00A2");
+    ReplaceAllText(title, "&deg;", "\u00B0");
+    ReplaceAllText(title, "&reg;", "\u00AE");
+    ReplaceAllText(title, "&copy;", "\u00A9");
+    ReplaceAllText(title, "&quot;", "\"");
+    DecodeFirstNumericReference(title);
+    return title;
+}
+
+std::string MakeDisplayText(std::string_view rawDateText, std::string_view decodedTitle)
+{
+    std::string text;
+    text.reserve(kDateColumnWidth + 1 + decodedTitle.size());
+    const std::string date = ToDisplayUtf8(rawDateText);
+    std::size_t width = CharCount(date);
+    if (width == 17) {
+        text += ' ';
+        ++width;
+    }
+    text += date;
+    if (width < kDateColumnWidth)
+        text.append(kDateColumnWidth - width, ' ');
+    text += '\t';
+    text += decodedTitle;
+    return text;
+}
+
+bool IndexFieldSplitter::feed(std::string_view bytes, const FieldFn& onField)
+{
+    std::size_t i = 0;
+    while (i < bytes.size() && !m_limitReached) {
+        std::size_t j = i;
+        while (j < bytes.size()) {
+            const auto c = static_cast<unsigned char>(bytes[j]);
+            if (c <= ',' && (c == ',' || c == '\n' || c == '\r'))
+                break;
+            ++j;
+        }
+        if (j == bytes.size()) {
+            // The field goes on in the next piece.
+            if (!m_overlong) {
+                if (m_field.size() + (j - i) > kMaxIndexFieldBytes) {
+                    m_overlong = true;
+                    m_field.clear();
+                } else {
+                    m_field.append(bytes.substr(i, j - i));
+                }
+            }
+            if (j > i)
+                m_afterCr = false;
+            break;
+        }
+        const char separator = bytes[j];
+        if (j > i)
+            m_afterCr = false;
+        if (separator == '\n' && m_afterCr) {
+            // The LF of a CR LF: one line end, not an empty field.
+            m_afterCr = false;
+            i = j + 1;
+            continue;
+        }
+        if (m_field.empty() && !m_overlong) {
+            // Common case: the whole field lies in this piece; no copy.
+            ++m_count;
+            if (m_count >= kIndexFieldLimit) {
+                m_limitReached = true;
+            } else if (j - i <= kMaxIndexFieldBytes) {
+                onField(bytes.substr(i, j - i));
+            }
+        } else {
+            if (!m_overlong && m_field.size() + (j - i) <= kMaxIndexFieldBytes)
+                m_field.append(bytes.substr(i, j - i));
+            else
+                m_overlong = true;
+            endField(onField);
+        }
+        m_afterCr = separator == '\r';
+        i = j + 1;
+    }
+    return !m_limitReached;
+}
+
+void IndexFieldSplitter::endField(const FieldFn& onField)
+{
+    ++m_count;
+    if (m_count >= kIndexFieldLimit)
+        m_limitReached = true;
+    else if (!m_overlong)
+        onField(m_field);
+    m_field.clear();
+    m_overlong = false;
+}
+
+void IndexFieldSplitter::finish(const FieldFn& onField)
+{
+    if (!m_limitReached && (!m_field.empty() || m_overlong))
+        endField(onField);
+    m_afterCr = false;
+}
+
+IndexList ReadIndexText(std::string_view text, const std::filesystem::path& folder,
+                        const std::function<bool(std::string_view name)>& holdsFile)
+{
+    IndexList list;
+    RowCollector rows(list, folder, holdsFile);
+    IndexFieldSplitter splitter;
+    const auto onField = [&](std::string_view field) { rows.examine(field); };
+    // Fed in pieces like a file, so that fields crossing a piece's end are read
+    // the same way here as from disk.
+    for (std::size_t at = 0; at < text.size() && !rows.full(); at += kReadChunk) {
+        if (!splitter.feed(text.substr(at, kReadChunk), onField))
+            break;
+    }
+    if (!rows.full())
+        splitter.finish(onField);
+    if (splitter.limitReached())
+        list.end = IndexReadEnd::FieldLimit;
+    return list;
+}
+
+IndexList ReadIndexDocument(const std::filesystem::path& document)
+{
+    IndexList list;
+    list.document = document.is_absolute() ? document : ProcessCurrentFolder() / document;
+
+    const int fd = ::open(list.document.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Unreadable(list, std::strerror(errno));
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const std::string reason =
+            S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
+        ::close(fd);
+        return Unreadable(list, reason);
+    }
+
+    const IndexFolder folder(list.document.parent_path());
+    const std::function<bool(std::string_view)> holdsFile = [&](std::string_view name) {
+        return folder.holdsListableFile(name);
+    };
+    RowCollector rows(list, folder.path(), holdsFile);
+    IndexFieldSplitter splitter;
+    const auto onField = [&](std::string_view field) { rows.examine(field); };
+
+    std::string buffer(kReadChunk, '\0');
+    bool more = true;
+    while (more && !rows.full()) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            return Unreadable(list, std::strerror(err));
+        }
+        if (n == 0)
+            break;
+        more = splitter.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), onField);
+    }
+    ::close(fd);
+    if (more && !rows.full())
+        splitter.finish(onField);
+    if (splitter.limitReached())
+        list.end = IndexReadEnd::FieldLimit;
+    return list;
+}
+
+IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder,
+                        const std::filesystem::path& processFolder)
+{
+    if (indexPath.empty() && !mainWindowFolder.empty()) {
+        const std::filesystem::path candidate = mainWindowFolder / kIndexDocumentName;
+        struct stat st
+        {
+        };
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            indexPath.set(candidate.string());
+    }
+    if (indexPath.empty()) {
+        IndexList list;
+        list.status = IndexListStatus::OpenDialogNeeded;
+        return list;
+    }
+    return ReadIndexDocument(indexPath.resolved(processFolder));
+}
+
+IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder)
+{
+    return LoadIndexList(indexPath, mainWindowFolder, ProcessCurrentFolder());
+}
+
+} // namespace tessaloom

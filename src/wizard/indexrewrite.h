@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace tessaloom {
+
+struct RewriteResult
+{
+    bool ok = false;
+    std::size_t linesDropped = 0;
+    std::string error; // why the document was left as it was
+};
+
+/// Rewrites the index document after files were deleted: every line is copied and
+/// ended by CR LF, except a link line (beginning "<a href=") or an entry line
+/// (beginning "<TD align=center") whose file is gone from the document's folder.
+/// The new text goes to a temporary file that replaces the document only once it
+/// is complete; on any failure the document stays exactly as it was.
+RewriteResult RewriteIndexDocument(const std::filesystem::path& document);
+
+} // namespace tessaloom

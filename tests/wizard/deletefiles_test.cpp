@@ -1,0 +1,273 @@
+#include "indexer/indexdocument.h"
+#include "support/testdir.h"
+#include "wizard/deletefiles.h"
+#include "wizard/indexrewrite.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace tessaloom {
+namespace {
+
+using test::ReadWholeFile;
+using test::TestDir;
+
+ConfirmDeleteFn Answer(ConfirmDeleteAnswer answer, bool doNotShowAgain = false,
+                       int* calls = nullptr)
+{
+    return [=] {
+        if (calls)
+            ++*calls;
+        return ConfirmDeleteReply{answer, doNotShowAgain};
+    };
+}
+
+const ConfirmDeleteFn kYes = Answer(ConfirmDeleteAnswer::Yes);
+
+// A folder "cache" with files f0..f(n-1) and the index the builder writes for them.
+struct IndexedFolder
+{
+    explicit IndexedFolder(int n)
+    {
+        std::vector<IndexEntry> entries;
+        for (int i = 0; i < n; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            dir.createFile("cache/" + name, "x");
+            entries.push_back({"2024/01/0" + std::to_string(i % 9 + 1) + " 10:00:00",
+                               "Title " + std::to_string(i), name});
+        }
+        IndexDocumentHeader header;
+        header.folder = folder().string();
+        header.pattern = "*.*";
+        EXPECT_TRUE(WriteIndexDocument(folder(), header, entries));
+        rows = ReadIndexDocument(document()).rows;
+        EXPECT_EQ(rows.size(), static_cast<std::size_t>(n));
+    }
+
+    std::filesystem::path folder() const { return dir / "cache"; }
+    std::filesystem::path document() const { return folder() / kIndexDocumentName; }
+    bool has(int i) const { return std::filesystem::exists(folder() / ("f" + std::to_string(i))); }
+
+    TestDir dir;
+    std::vector<WizardRow> rows;
+};
+
+TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
+{
+    using A = ConfirmDeleteAnswer;
+    const struct
+    {
+        bool setting;
+        ConfirmDeleteFn confirm;
+        bool asked;
+        bool deletes;
+        bool storeOff;
+    } cases[] = {
+        {false, nullptr, false, true, false},
+        {true, Answer(A::Yes), true, true, false},
+        {true, Answer(A::Yes, true), true, true, true},
+        {true, Answer(A::No), true, false, false},
+        {true, Answer(A::No, true), true, false, true},
+        {true, Answer(A::Dismissed, true), true, false, false}, // Esc or close box
+        {true, nullptr, true, false, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        IndexedFolder index(2);
+        const std::string before = ReadWholeFile(index.document());
+        const DeleteOutcome out =
+            DeleteSelectedFiles(index.document(), index.rows, {0}, c.setting, c.confirm);
+        EXPECT_EQ(out.asked, c.asked) << i;
+        EXPECT_EQ(out.confirmed, c.deletes) << i;
+        EXPECT_EQ(out.storeConfirmDeletionsOff, c.storeOff) << i;
+        EXPECT_EQ(index.has(0), !c.deletes) << i;
+        EXPECT_TRUE(index.has(1)) << i;
+        EXPECT_EQ(out.removedRows,
+                  c.deletes ? std::vector<std::size_t>{0} : std::vector<std::size_t>{})
+            << i;
+        EXPECT_EQ(out.rewritten, c.deletes) << i;
+        if (!c.deletes) {
+            EXPECT_EQ(ReadWholeFile(index.document()), before) << i;
+        }
+    }
+}
+
+TEST(DeleteSelectedFiles, RemovesDeletedRowsAndSelectsTheRowAfter)
+{
+    const struct
+    {
+        std::vector<std::size_t> selected;
+        std::vector<std::size_t> removed;
+        std::optional<std::size_t> select;
+    } cases[] = {
+        {{0}, {0}, 0},          // first row: the next row moves up into its place
+        {{2}, {2}, 2},          // a later row: the one after it
+        {{4}, {4}, 3},          // the last row: the new last row
+        {{3, 1, 3}, {1, 3}, 2}, // several, any order: the row after the last deleted
+        {{0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}, std::nullopt},
+        {{}, {}, std::nullopt},  // nothing selected: rows and selection stay
+        {{7}, {}, std::nullopt}, // no such row
+    };
+    for (const auto& c : cases) {
+        IndexedFolder index(5);
+        std::vector<WizardRow> rows = index.rows;
+        const DeleteOutcome out =
+            DeleteSelectedFiles(index.document(), rows, c.selected, true, kYes);
+        EXPECT_EQ(out.removedRows, c.removed);
+        EXPECT_EQ(out.filesDeleted, c.removed.size());
+        EXPECT_EQ(out.selectRow, c.select);
+        RemoveDeletedRows(rows, out);
+        EXPECT_EQ(rows.size(), 5 - c.removed.size());
+        for (int i = 0; i < 5; ++i) {
+            const bool removed = std::count(c.removed.begin(), c.removed.end(), i) > 0;
+            EXPECT_EQ(index.has(i), !removed) << i;
+        }
+        // The rows left are the files left, in the same order, and a fresh read
+        // of the rewritten document gives the same rows.
+        const IndexList reread = ReadIndexDocument(index.document());
+        ASSERT_EQ(reread.rows.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(reread.rows[i].targetPath, rows[i].targetPath);
+        EXPECT_TRUE(out.rewritten);
+        EXPECT_EQ(out.rewrite.linesDropped, c.removed.size());
+    }
+}
+
+TEST(DeleteSelectedFiles, NothingSelectedRewritesTheDocumentUnchanged)
+{
+    IndexedFolder index(3);
+    const std::string before = ReadWholeFile(index.document());
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.rows, {}, true, kYes);
+    EXPECT_TRUE(out.rewritten);
+    EXPECT_EQ(ReadWholeFile(index.document()), before);
+}
+
+TEST(DeleteSelectedFiles, EmptyListEndsAfterTheConfirmation)
+{
+    IndexedFolder index(1);
+    int calls = 0;
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), {}, {0}, true,
+                                                  Answer(ConfirmDeleteAnswer::Yes, false, &calls));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(out.rewritten);
+    EXPECT_TRUE(out.rewrite.error.empty());
+    EXPECT_TRUE(index.has(0));
+}
+
+TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
+{
+    IndexedFolder index(1);
+    const auto outside = index.dir.createFile("outside", "keep");
+    const auto inSub = index.dir.createFile("cache/sub/inner", "keep");
+    std::filesystem::create_symlink(outside, index.folder() / "link-out");
+    const std::string folder = index.folder().string();
+    const std::vector<WizardRow> rows = {
+        {"a", outside.string()},
+        {"b", folder + "/../outside"},
+        {"c", inSub.string()},
+        {"d", folder + "/sub"},
+        {"e", folder + "/link-out"},
+        {"f", folder + "/."},
+        {"g", "f0"},
+    };
+    const DeleteOutcome out =
+        DeleteSelectedFiles(index.document(), rows, {0, 1, 2, 3, 4, 5, 6}, false, nullptr);
+    EXPECT_TRUE(out.removedRows.empty());
+    EXPECT_EQ(out.notDeleted.size(), rows.size());
+    EXPECT_EQ(ReadWholeFile(outside), "keep");
+    EXPECT_EQ(ReadWholeFile(inSub), "keep");
+    EXPECT_TRUE(std::filesystem::is_symlink(index.folder() / "link-out"));
+    EXPECT_TRUE(index.has(0));
+}
+
+TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
+{
+    if (test::RunningAsRoot())
+        GTEST_SKIP() << "root ignores the folder's permissions";
+    IndexedFolder index(3);
+    std::filesystem::remove(index.folder() / "f2"); // gone already: its row goes
+    ::chmod(index.folder().c_str(), 0555);
+    const std::string before = ReadWholeFile(index.document());
+    const DeleteOutcome out =
+        DeleteSelectedFiles(index.document(), index.rows, {0, 2}, false, nullptr);
+    ::chmod(index.folder().c_str(), 0755);
+    EXPECT_TRUE(index.has(0));
+    EXPECT_EQ(out.removedRows, std::vector<std::size_t>{2});
+    ASSERT_EQ(out.notDeleted.size(), 1u);
+    EXPECT_EQ(out.notDeleted[0].first, 0u);
+    // The folder is read-only, so the document cannot be replaced either; the
+    // caller learns it and the old document is untouched.
+    EXPECT_FALSE(out.rewritten);
+    EXPECT_FALSE(out.rewrite.error.empty());
+    EXPECT_EQ(ReadWholeFile(index.document()), before);
+}
+
+TEST(RewriteIndexDocument, DropsLinesOfFilesThatAreGone)
+{
+    TestDir dir;
+    dir.createFile("here", "x");
+    dir.createDir("folder");
+    const std::string kept[] = {
+        "<HTML>",
+        "<TD align=center width=150 height=150><a href=\"here\" target=new align=center>T</a>",
+        "<a href=\"here\" target=new>x</a>",
+        "<a href=\"folder\" target=new>x</a>",
+        "<a href=\"../gone\" target=new>x</a>", // not a name of this folder: not judged
+        "<a href=\"/gone\" target=new>x</a>",
+        "<td align=center><a href=\"gone\" target=new>", // other letter case: copied
+        "<a href=\"gone\" no closing marker",
+        "<A HREF=http://example/>web site</a>",
+        "<center><a href=#TOP><font size=-1>RETURN TO TOP</font></A></center>",
+        "",
+        "lone\rCR inside",
+    };
+    const std::string dropped[] = {
+        "<TD align=center width=150 height=150><a href=\"gone\" target=new align=center>T</a>",
+        "<TD align=center><a href=\"gone%2C%22\" target=new align=center alt=Image>",
+        "<a href=\"gone\" target=new>x</a>",
+    };
+    std::string text;
+    std::string expected;
+    for (std::size_t i = 0; i < std::size(kept); ++i) {
+        text += kept[i] + "\r\n";
+        expected += kept[i] + "\r\n";
+        if (i < std::size(dropped))
+            text += dropped[i] + "\r\n";
+    }
+    text += "<a href=\"gone\" target=new>last line without an end";
+    text += "\n" + std::string(kMaxIndexFieldBytes + 10, 'y') + "\r\nno CR\nend";
+    expected += std::string(kMaxIndexFieldBytes + 10, 'y') + "\r\nno CR\r\nend\r\n";
+    const auto doc = dir.createFile("!ndex.htm", text);
+    ::chmod(doc.c_str(), 0640);
+
+    const RewriteResult result = RewriteIndexDocument(doc);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.linesDropped, std::size(dropped) + 1);
+    EXPECT_EQ(ReadWholeFile(doc), expected);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(doc.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // Nothing is left beside it: the files, the folder, the document.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+TEST(RewriteIndexDocument, UnreadableDocumentIsReportedAndLeftAlone)
+{
+    TestDir dir;
+    RewriteResult result = RewriteIndexDocument(dir / "!ndex.htm");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("!ndex.htm"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+    ASSERT_EQ(::mkfifo((dir / "!ndex.htm").c_str(), 0600), 0);
+    result = RewriteIndexDocument(dir / "!ndex.htm");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "!ndex.htm"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+} // namespace
+} // namespace tessaloom

@@ -1,0 +1,377 @@
+#include "indexer/indexdocument.h"
+#include "support/testdir.h"
+#include "wizard/indexfolder.h"
+#include "wizard/indexreader.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaloom {
+namespace {
+
+using test::TestDir;
+
+std::string Cell(std::string_view target, std::string_view title, std::string_view date)
+{
+    return "<TD align=center width=150 height=150><a href=\"" + std::string(target) +
+           "\" target=new align=center>" + std::string(title) + "</a><br><br><font size=-1>" +
+           std::string(date) + "</font></TD>";
+}
+
+std::string ImageCell(std::string_view target, std::string_view date)
+{
+    return "<TD align=center><a href=\"" + std::string(target) +
+           "\" target=new align=center alt=Image><img src=\"" + std::string(target) +
+           "\" width=150 height=150></a><br><font size=-1>" + std::string(date) + "</font></TD>";
+}
+
+// Everything "exists": for tests of the cutting and decoding alone.
+IndexList ReadAll(std::string_view text)
+{
+    return ReadIndexText(text, "/f", [](std::string_view) { return true; });
+}
+
+std::vector<std::string> Displays(const IndexList& list)
+{
+    std::vector<std::string> out;
+    for (const WizardRow& row : list.rows)
+        out.push_back(row.displayText);
+    return out;
+}
+
+std::vector<std::string> Targets(const IndexList& list)
+{
+    std::vector<std::string> out;
+    for (const WizardRow& row : list.rows)
+        out.push_back(row.targetPath);
+    return out;
+}
+
+TEST(CutEntryLine, CutsBothCellShapes)
+{
+    EntryLineFields f;
+    ASSERT_TRUE(CutEntryLine(Cell("a b&c", "  Fish &amp; Chips ", "1/2/2024  1:46 pm"), f));
+    EXPECT_EQ(f.target, "a b&c");
+    EXPECT_EQ(f.title, "Fish &amp; Chips");
+    EXPECT_EQ(f.dateText, "1/2/2024  1:46 pm");
+    EXPECT_FALSE(f.image);
+
+    ASSERT_TRUE(CutEntryLine(ImageCell("pic", " 12/12/2024  11:46 am "), f));
+    EXPECT_EQ(f.target, "pic");
+    EXPECT_EQ(f.dateText, " 12/12/2024  11:46 am ");
+    EXPECT_TRUE(f.image);
+
+    // The image marker decides, whatever the link text says.
+    std::string line = Cell("x", "Sunset<img src=\"y\">", "d");
+    ASSERT_TRUE(CutEntryLine(line, f));
+    EXPECT_TRUE(f.image);
+}
+
+TEST(CutEntryLine, PassesOverLinesThatAreNotWholeEntries)
+{
+    const std::string good = Cell("n", "t", "d");
+    EntryLineFields f;
+    const std::vector<std::string> lines = {
+        "<td align=center width=150><a href=\"n\" target=new align=center>t</a><br><br>"
+        "<font size=-1>d</font></TD>", // prefix in other letter case
+        " " + good,                    // prefix not at the start
+        "<TD align=center>",
+        "<TD align=center width=150 height=150><a href=n target=new align=center>t</a><br>"
+        "<font size=-1>d</font></TD>", // no closing quote before " target=new"
+        "<TD align=center width=150 height=150><a href=\"n\" target=new>t</a><br>"
+        "<font size=-1>d</font></TD>", // no " target=new align=center>"
+        "<TD align=center width=150 height=150><a href=\"n\" target=new align=center>t<br>"
+        "<font size=-1>d</font></TD>", // no "</a>"
+        "<TD align=center width=150 height=150><a href=\"n\" target=new align=center>t</a>"
+        "d</font></TD>", // no date marker
+        "<TD align=center width=150 height=150><a href=\"n\" target=new align=center>t</a>"
+        "<br><font size=-1>d", // no date end
+        "<TD align=center width=150 height=150><a href=\"n\" target=new align=center>t</a>"
+        "</font></TD><br><font size=-1>d", // date markers out of order
+        "<TD align=center\" target=new <a href=\"n\" target=new align=center>t</a>"
+        "<br><font size=-1>d</font></TD>", // target end before the link
+    };
+    for (const std::string& line : lines)
+        EXPECT_FALSE(CutEntryLine(line, f)) << line;
+    EXPECT_TRUE(CutEntryLine(good, f));
+}
+
+TEST(CutEntryLine, MarkerTextInsideAFileNameIsNotTakenForTheMarker)
+{
+    // Blanks, "<" and ">" are written into the link as they are.
+    const std::string name = "x target=new align=center>y<br><font size=-1>z<img src=w";
+    EntryLineFields f;
+    ASSERT_TRUE(CutEntryLine(Cell(name, "Title", "1/2/2024  1:46 pm"), f));
+    EXPECT_EQ(f.target, name);
+    EXPECT_FALSE(f.image);
+    EXPECT_EQ(f.title, "Title");
+    EXPECT_EQ(f.dateText, "1/2/2024  1:46 pm");
+}
+
+TEST(DecodeTitle, ReferencesInTheirOrder)
+{
+    const struct
+    {
+        std::string raw;
+        std::string shown;
+    } cases[] = {
+        {"Fish &amp; Chips", "Fish & Chips"},
+        {"&AMP;Amp; &LT;b&Gt;", "& <b>"}, // letter case ignored
+        {"&amp;amp;", "&"},               // replaced again from the start
+        {"&amp;amp;amp;lt;", "&lt;"},     // "&lt;" came before "&amp;" in the order
+        {"a&nbsp;&nbsp;b", "a  b"},
+        {"5&cent; 20&deg; &reg; &copy; &quot;q&quot;", "5\u00A2 20\u00B0 \u00AE \u00A9 \"q\""},
+        {"&#174; and &#153;", "\u00AE and &#153;"}, // only the first numeric reference
+        {"&#174;x&#174;", "\u00AEx\u00AE"},         // all occurrences of it
+        {"&#153; Pro", "\u2122 Pro"},               // the Windows-1252 character
+        {"&#0233;t&#0233;", "\u00E9t\u00E9"},
+        {"&#65;&#66;", "A&#66;"},
+        {"it&#8217;s", "its"}, // above 255: removed
+        {"a&#x41;b&#X41;c", "abc"},
+        {"a&#;b", "ab"},
+        {"a&#99999999999999999999;b", "ab"},
+        {"&#38;#38;", "&"}, // the "&" put in forms the reference again
+        {"no end &#12", "no end &#12"},
+        {"  padded  ", "padded"},
+        {"caf\xE9 \x93quoted\x94", "caf\u00E9 \u201Cquoted\u201D"}, // Windows-1252
+        {"caf\u00E9 &#233;", "caf\u00E9 \u00E9"},                   // UTF-8 stays UTF-8
+        {"caf\xE9 &#233;", "caf\u00E9 \u00E9"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeTitle(c.raw), c.shown) << c.raw;
+}
+
+TEST(MakeDisplayText, PadsTheDateToTwentyFiveCharacters)
+{
+    const struct
+    {
+        std::string date;
+        std::string column;
+    } cases[] = {
+        {"1/2/2024  1:46 pm", " 1/2/2024  1:46 pm       "},    // 17: one blank in front
+        {"12/2/2024  1:46 pm", "12/2/2024  1:46 pm       "},   // 18: none
+        {"12/12/2024  11:46 am", "12/12/2024  11:46 am     "}, // 20: five blanks
+        {"", "                         "},
+        {"1234567890123456789012345", "1234567890123456789012345"},
+        {"123456789012345678901234567890", "123456789012345678901234567890"},
+        {"1.2.2024 1:46 n\u00B7m", " 1.2.2024 1:46 n\u00B7m       "}, // counted in characters
+        {"1.2.2024 1:46 n\xB7m", " 1.2.2024 1:46 n\u00B7m       "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MakeDisplayText(c.date, "T"), c.column + "\tT") << c.date;
+}
+
+TEST(ReadIndexText, FieldsEndAtCommasAndLineEnds)
+{
+    const std::string a = Cell("a", "A", "1/2/2024  1:46 pm");
+    const std::string b = ImageCell("b", "1/2/2024  1:46 pm");
+    const std::string c = Cell("c", "C", "1/2/2024  1:46 pm");
+    const std::vector<std::string> expected = {"/f/a", "/f/b", "/f/c"};
+    EXPECT_EQ(Targets(ReadAll(a + "\r\n" + b + "\r\n" + c + "\r\n")), expected);
+    EXPECT_EQ(Targets(ReadAll(a + "\n" + b + "\r" + c)), expected);
+    EXPECT_EQ(Targets(ReadAll(a + "," + b + ",," + c)), expected);
+
+    // A comma inside an entry line splits it: neither piece is an entry.
+    EXPECT_TRUE(ReadAll(Cell("x,y", "T", "d") + "\r\n").rows.empty());
+    EXPECT_TRUE(ReadAll(Cell("x", "T", "1/2/2024, 1:46 pm") + "\r\n").rows.empty());
+}
+
+TEST(ReadIndexText, StopsAtTheFieldLimit)
+{
+    const std::string entry = Cell("e", "T", "d");
+    std::string text;
+    for (std::size_t i = 0; i < kIndexFieldLimit - 2; ++i)
+        text += i % 2 ? "x," : "\r\n"; // CR LF is one line end, not two fields
+    const std::string lastExamined = text + entry + "\r\n";
+
+    IndexList list = ReadAll(lastExamined);
+    EXPECT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.end, IndexReadEnd::EndOfDocument);
+
+    list = ReadAll(lastExamined + entry + "\r\n" + entry + "\r\n");
+    EXPECT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.end, IndexReadEnd::FieldLimit);
+}
+
+TEST(ReadIndexText, OverlongFieldIsPassedOverAndReadingGoesOn)
+{
+    const std::string huge = Cell("big", std::string(kMaxIndexFieldBytes, 'x'), "d");
+    const std::string text = huge + "\r\n" + Cell("small", "T", "d") + "\r\n";
+    EXPECT_EQ(Targets(ReadAll(text)), std::vector<std::string>{"/f/small"});
+}
+
+TEST(IndexFieldSplitter, PiecesDoNotChangeTheFields)
+{
+    const std::string text = "ab,c\r\n\r\nd\re\n,f\r";
+    auto fields = [&](std::size_t piece) {
+        std::vector<std::string> out;
+        IndexFieldSplitter splitter;
+        const auto onField = [&](std::string_view f) { out.emplace_back(f); };
+        for (std::size_t at = 0; at < text.size(); at += piece)
+            splitter.feed(std::string_view(text).substr(at, piece), onField);
+        splitter.finish(onField);
+        return out;
+    };
+    const std::vector<std::string> whole = {"ab", "c", "", "d", "e", "", "f"};
+    for (std::size_t piece = 1; piece <= text.size(); ++piece)
+        EXPECT_EQ(fields(piece), whole) << "piece " << piece;
+}
+
+TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
+{
+    TestDir dir;
+    dir.createFile("idx/kept", "x");
+    dir.createFile("idx/.hidden", "x");
+    dir.createFile("idx/say \"hi\", 100%", "x");
+    dir.createFile("idx/sub/inner", "x");
+    dir.createFile("outside", "x");
+    std::filesystem::create_symlink("kept", dir / "idx/link-in");
+    std::filesystem::create_symlink(dir / "outside", dir / "idx/link-out");
+    std::filesystem::create_symlink("sub", dir / "idx/link-dir");
+    ASSERT_EQ(::mkfifo((dir / "idx/fifo").c_str(), 0600), 0);
+
+    const std::vector<std::string> targets = {
+        "kept",        "missing",
+        ".hidden",     "say %22hi%22%2C 100%25",
+        "sub",         "sub/inner",
+        "sub%2Finner", "../outside",
+        "..",          (dir / "outside").string(),
+        "link-in",     "link-out",
+        "link-dir",    "fifo",
+        "kept%00.txt", "",
+    };
+    std::string text = "<HTML>\r\n";
+    for (const std::string& t : targets)
+        text += Cell(t, "T", "d") + "\r\n";
+    const auto doc = dir.createFile("idx/!ndex.htm", text);
+
+    const IndexList list = ReadIndexDocument(doc);
+    ASSERT_EQ(list.status, IndexListStatus::Loaded);
+    const std::string folder = (dir / "idx").string();
+    EXPECT_EQ(Targets(list),
+              (std::vector<std::string>{folder + "/kept", folder + "/say \"hi\", 100%",
+                                        folder + "/link-in"}));
+}
+
+TEST(ReadIndexDocument, TargetsResolveAgainstTheDocumentsFolderNotTheCurrentOne)
+{
+    TestDir dir;
+    dir.createFile("here/only-here", "x");
+    dir.createFile("there/only-there", "x");
+    const auto doc = dir.createFile("there/!ndex.htm", Cell("only-here", "H", "d") + "\r\n" +
+                                                           Cell("only-there", "T", "d") + "\r\n");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir / "here");
+    const IndexList list = ReadIndexDocument(doc);
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(Targets(list), std::vector<std::string>{(dir / "there/only-there").string()});
+}
+
+TEST(ReadIndexDocument, UnreadableDocumentGivesNoRowsAndAReason)
+{
+    TestDir dir;
+    dir.createFile("f", "x");
+    dir.createDir("folder");
+    for (const auto& doc : {dir / "missing.htm", dir / "folder"}) {
+        const IndexList list = ReadIndexDocument(doc);
+        EXPECT_EQ(list.status, IndexListStatus::Unreadable);
+        EXPECT_TRUE(list.rows.empty());
+        EXPECT_NE(list.error.find(doc.string()), std::string::npos) << list.error;
+    }
+}
+
+TEST(LoadIndexList, FindsTheDocumentToRead)
+{
+    TestDir dir;
+    dir.createFile("a/file", "x");
+    dir.createFile("a/!ndex.htm", Cell("file", "In A", "d") + "\r\n");
+    dir.createFile("b/file", "x");
+    dir.createFile("b/!ndex.htm", Cell("file", "In B", "d") + "\r\n");
+    dir.createDir("empty");
+
+    // Nothing named and nothing in the main window's folder: the Open dialog.
+    IndexPathValue path;
+    EXPECT_EQ(LoadIndexList(path, dir / "empty", dir / "a").status,
+              IndexListStatus::OpenDialogNeeded);
+    EXPECT_TRUE(path.empty());
+
+    // Nothing named: the main window's folder's document, which is then kept.
+    IndexList list = LoadIndexList(path, dir / "b", dir / "a");
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.rows[0].targetPath, (dir / "b/file").string());
+    EXPECT_EQ(path.text(), (dir / "b/!ndex.htm").string());
+
+    // The bare name the index build sets follows the process's current folder.
+    path.set(std::string(kIndexDocumentName));
+    list = LoadIndexList(path, dir / "b", dir / "a");
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_EQ(list.document, dir / "a/!ndex.htm");
+    EXPECT_NE(list.rows[0].displayText.find("In A"), std::string::npos);
+
+    list = LoadIndexList(path, dir / "b", dir / "empty");
+    EXPECT_EQ(list.status, IndexListStatus::Unreadable);
+    EXPECT_TRUE(list.rows.empty());
+}
+
+TEST(ResolveIndexPath, RelativeValuesJoinTheCurrentFolder)
+{
+    EXPECT_EQ(ResolveIndexPath("", "/x"), std::filesystem::path());
+    EXPECT_EQ(ResolveIndexPath("!ndex.htm", "/x/y"), "/x/y/!ndex.htm");
+    EXPECT_EQ(ResolveIndexPath("sub/!ndex.htm", "/x"), "/x/sub/!ndex.htm");
+    EXPECT_EQ(ResolveIndexPath("/abs/!ndex.htm", "/x"), "/abs/!ndex.htm");
+    EXPECT_EQ(ResolveIndexPath("!ndex.htm", "/"), "/!ndex.htm");
+}
+
+// Documents written by the index builder come back with the titles and dates it
+// wrote, references decoded.
+TEST(ReadIndexDocument, ReadsBackWhatTheIndexBuilderWrote)
+{
+    TestDir dir;
+    const struct
+    {
+        std::string name;
+        std::string label;
+        std::string dateKey;
+        std::string shown;
+    } entries[] = {
+        {"plain", "Fish & Chips", "2024/03/05 13:46:05", " 3/5/2024  1:46 pm       \tFish & Chips"},
+        {"a b&c.gif", "       Image", "2024/12/12 11:46:00", "12/12/2024  11:46 am     \tImage"},
+        {"say \"hi\"", "a < b > c", "2024/10/05 00:05:00", "10/5/2024  12:05 am      \ta < b > c"},
+        {"100% sure", "&amp;amp; &lt;b&gt;", "2024/01/01 09:00:00",
+         " 1/1/2024  9:00 am       \t& <b>"},
+        {"refs", "&#174; and &#153;", "2024/01/01 09:00:00",
+         " 1/1/2024  9:00 am       \t\u00AE and &#153;"},
+        {"apostrophe", "it&#8217;s", "2024/01/01 09:00:00", " 1/1/2024  9:00 am       \tits"},
+        {"utf8", "Caf\u00E9 \u00FCber", "2024/01/01 09:00:00",
+         " 1/1/2024  9:00 am       \tCaf\u00E9 \u00FCber"},
+        {"cp1252", "Caf\xE9 \x80", "2024/01/01 09:00:00",
+         " 1/1/2024  9:00 am       \tCaf\u00E9 \u20AC"},
+        {"untitled", "      Untitled", "2024/01/01 09:00:00",
+         " 1/1/2024  9:00 am       \tUntitled"},
+    };
+    std::vector<IndexEntry> written;
+    std::vector<std::string> expectedRows;
+    for (const auto& e : entries) {
+        dir.createFile("cache/" + e.name, "x");
+        written.push_back({e.dateKey, e.label, e.name});
+        expectedRows.push_back(e.shown);
+    }
+    written.push_back({"2024/01/01 09:00:00", "Deleted since", "gone"});
+    IndexDocumentHeader header;
+    header.folder = (dir / "cache").string();
+    header.pattern = "*.*";
+    std::string error;
+    ASSERT_TRUE(WriteIndexDocument(dir / "cache", header, written, &error)) << error;
+
+    const IndexList list = ReadIndexDocument(dir / "cache" / kIndexDocumentName);
+    ASSERT_EQ(list.status, IndexListStatus::Loaded);
+    EXPECT_EQ(Displays(list), expectedRows);
+    ASSERT_EQ(list.rows.size(), std::size(entries));
+    for (std::size_t i = 0; i < list.rows.size(); ++i)
+        EXPECT_EQ(list.rows[i].targetPath, (dir / "cache" / entries[i].name).string());
+}
+
+} // namespace
+} // namespace tessaloom
