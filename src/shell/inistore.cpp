@@ -30,6 +30,9 @@ bool HasLineBreakOrNul(std::string_view s)
 bool HeaderName(std::string_view line, std::string_view& name)
 {
     line = TrimBlanks(line);
+    // Editors on other systems may start the file with a UTF-8 byte-order mark.
+    if (line.starts_with("\xEF\xBB\xBF"))
+        line.remove_prefix(3);
     if (line.empty() || line.front() != '[')
         return false;
     const std::size_t close = line.find(']');

@@ -38,6 +38,8 @@ TEST(IniStore, ReadsHandWrittenFilesWithoutRegardToCase)
     EXPECT_EQ(ReadSetting("Missing", "Directory", "dflt", path), "dflt");
     EXPECT_EQ(ReadSetting("General", "Missing", "dflt", path), "dflt");
     EXPECT_EQ(ReadSetting("General", "Directory", "dflt", (dir / "absent.ini").string()), "dflt");
+    const std::string bom = dir.createFile("bom.ini", "\xEF\xBB\xBF[General]\r\nk=v\r\n").string();
+    EXPECT_EQ(ReadSetting("General", "k", "dflt", bom), "v");
 }
 
 TEST(IniStore, CutsLongValuesTo254Characters)
