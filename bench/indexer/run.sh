@@ -77,7 +77,8 @@ stats() {
 FOLDER=$(cache_folder 20000)
 FILES=$(find "$FOLDER" -maxdepth 1 -type f ! -name '.*' | wc -l)
 BYTES=$(du -sm "$FOLDER" | cut -f1)
-echo "== folder: $FILES files, $BYTES MB; $(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== folder: $FILES files (with the index page), $BYTES MB"
+echo "   $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Warm the page cache, and let the build write its page once so that every timed
 # run of both programs sees the same files.
@@ -108,6 +109,11 @@ echo "== $RUNS runs each, seconds        best   median   cpu(user+sys) median"
 printf '   floor (read only)          %6.3f  %6.3f   %6.3f\n' "$floor_best" "$floor_median" "$floor_cpu_median"
 printf '   tessaloom-cli index        %6.3f  %6.3f   %6.3f\n' "$index_best" "$index_median" "$index_cpu_median"
 printf '   ratio index / floor        %6s  %6s   %6s\n' "$ratio_best" "$ratio_median" "$ratio_cpu"
+# Wall times on a machine that others load swing by half; the processor time of
+# the program itself is the steadier figure then.
+if awk -v l="$(cut -d' ' -f1 /proc/loadavg)" -v n="$(nproc)" 'BEGIN { exit !(l > n) }'; then
+    echo "   (the machine is busy: wall times are unreliable, compare the cpu column)"
+fi
 if awk -v r="$ratio_best" 'BEGIN { exit !(r <= 1.5) }'; then
     echo "   goal (within 1.5 times the floor): met"
 else
