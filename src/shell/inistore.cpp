@@ -167,7 +167,10 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
     if (!header.found) {
         if (!m_content.empty() && m_content.back() != '\n')
             m_content += "\r\n";
-        m_content += "[" + std::string(sectionName) + "]\r\n" + newLine;
+        m_content += '[';
+        m_content += sectionName;
+        m_content += "]\r\n";
+        m_content += newLine;
         return true;
     }
 
