@@ -5,7 +5,7 @@
 # build's peak memory on 100,000 files.
 #
 # Usage: bench/indexer/run.sh [--runs N] [--no-memory] [--clean]
-#   --runs N      timed runs of each program (default 7), interleaved
+#   --runs N      timed runs of each program (default 15), interleaved
 #   --no-memory   skip the 100,000-file memory run (and its 4 GB folder)
 #   --clean       remove the generated folders and exit
 # Environment: BUILD_DIR (default build/benchidx), BENCH_DIR (default
@@ -18,7 +18,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=${BUILD_DIR:-$ROOT/build/benchidx}
 WORK=${BENCH_DIR:-/tmp/tessaloom-bench}
 SEED=${SEED:-1}
-RUNS=7
+RUNS=15
 MEMORY=1
 
 while [[ $# -gt 0 ]]; do
@@ -31,7 +31,9 @@ while [[ $# -gt 0 ]]; do
 done
 
 echo "== build (Release) in $BUILD"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# Warnings stay warnings here: GCC 12 at -O3 reports false -Wrestrict hits in
+# string concatenation, and a measurement should not fail over them.
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALOOM_WERROR=OFF \
     -DTESSALOOM_BUILD_TESTS=OFF -DTESSALOOM_BUILD_BENCH=ON >/dev/null
 cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-cache tessaloom-read-floor \
     tessaloom-measure >/dev/null
