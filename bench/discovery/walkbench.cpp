@@ -42,7 +42,7 @@ public:
         return tessaloom::ErrorAnswer::Ignore;
     }
 
-    std::atomic<bool> cancelled {false};
+    std::atomic<bool> cancelled{false};
     long yields = 0;
     std::string label;
     std::vector<std::string> found;
@@ -83,8 +83,7 @@ double TimeWalk(const std::vector<std::string>& roots, long& folders, std::size_
     std::int32_t counter = 0;
     for (const std::string& root : roots) {
         counter = 0;
-        tessaloom::ListCacheFolders(root, counter, observer,
-                                    tessaloom::LocaleFormats::EnglishUS());
+        tessaloom::ListCacheFolders(root, counter, observer, tessaloom::LocaleFormats::EnglishUS());
         folders += counter;
     }
     found = observer.found.size();

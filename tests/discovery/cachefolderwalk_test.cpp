@@ -143,17 +143,6 @@ TEST(CacheFolderWalk, CancelStopsEveryLevelAndLaterWalksOnlyCountTheirStart)
     EXPECT_EQ(view.found.size(), 1u);
 }
 
-TEST(CacheFolderWalk, EventsRunBeforeEverySubFolderAndAtTheEndOfEachFolder)
-{
-    TestDir dir;
-    dir.createDir("root/a/b");
-    dir.createDir("root/c");
-    RecordingView view;
-    Walk(dir / "root", nullptr, &view);
-    // 3 sub-folders (a, b, c) and 4 folders left (root, a, b, c).
-    EXPECT_EQ(view.yields, 7);
-}
-
 TEST(CacheFolderWalk, FolderWithoutPermissionIsPassedOverSilently)
 {
     TestDir dir;

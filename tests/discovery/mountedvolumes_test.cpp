@@ -71,13 +71,5 @@ TEST(MountedVolumes, KeepsRealVolumesOnceInTheirOrder)
         EXPECT_FALSE(IsPseudoFileSystem(real)) << real;
 }
 
-TEST(MountedVolumes, RealMountTableGivesOnlyRealVolumes)
-{
-    for (const Volume& volume : MountedVolumes()) {
-        EXPECT_FALSE(IsPseudoFileSystem(volume.fsType)) << volume.entryText;
-        EXPECT_EQ(volume.entryText.rfind(volume.mountPoint + " [", 0), 0u);
-    }
-}
-
 } // namespace
 } // namespace tessaloom
