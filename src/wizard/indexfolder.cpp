@@ -4,13 +4,21 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessaloom {
 
 namespace {
+
+// Tests by status call before the folder's names are read in one go; a small
+// document in a big folder stays cheap.
+constexpr std::size_t kLookupsBeforeSnapshot = 256;
+// A folder with more names than this is not held in memory: tests go on one by one.
+constexpr std::size_t kMaxSnapshotNames = 1'000'000;
 
 std::string RealPath(const std::string& path)
 {
@@ -30,7 +38,16 @@ bool IsPlainFileName(std::string_view name)
            name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
-IndexFolder::IndexFolder(std::filesystem::path folder) : m_path(std::move(folder))
+std::string FolderPrefix(const std::filesystem::path& folder)
+{
+    std::string prefix = folder.string();
+    if (!prefix.empty() && prefix.back() != '/')
+        prefix += '/';
+    return prefix;
+}
+
+IndexFolder::IndexFolder(std::filesystem::path folder)
+    : m_path(std::move(folder)), m_prefix(FolderPrefix(m_path))
 {
     const std::string text = m_path.empty() ? std::string(".") : m_path.string();
     m_fd = ::open(text.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -60,12 +77,89 @@ bool IndexFolder::linkStaysInside(const std::string& name) const
     return parent == m_realPath;
 }
 
+void IndexFolder::takeSnapshot() const
+{
+    m_snapshotTaken = true;
+    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // searchable but not readable: test name by name
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return;
+    }
+    std::vector<SnapshotSlot> found;
+    bool complete = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            complete = errno == 0;
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (name.front() == '.' || name.size() > 0xFFFF)
+            continue;
+        if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        if (found.size() >= kMaxSnapshotNames) {
+            complete = false;
+            break;
+        }
+        SnapshotSlot slot;
+        slot.hash = std::hash<std::string_view>{}(name);
+        slot.offset = static_cast<std::uint32_t>(m_snapshotNames.size());
+        slot.length = static_cast<std::uint16_t>(name.size());
+        slot.regular = entry->d_type == DT_REG;
+        m_snapshotNames.append(name);
+        found.push_back(slot);
+    }
+    ::closedir(dir);
+    if (!complete) {
+        m_snapshotNames = std::string();
+        m_snapshotTaken = false;
+        m_snapshotAllowed = false;
+        return;
+    }
+    std::size_t size = 16;
+    while (size < found.size() * 2)
+        size *= 2;
+    m_snapshotTable.assign(size, SnapshotSlot{});
+    for (const SnapshotSlot& slot : found) {
+        std::size_t at = slot.hash & (size - 1);
+        while (m_snapshotTable[at].offset != kEmptySlot)
+            at = (at + 1) & (size - 1);
+        m_snapshotTable[at] = slot;
+    }
+}
+
+int IndexFolder::snapshotKind(std::string_view name) const
+{
+    const std::size_t mask = m_snapshotTable.size() - 1;
+    const std::uint64_t hash = std::hash<std::string_view>{}(name);
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const SnapshotSlot& slot = m_snapshotTable[at];
+        if (slot.offset == kEmptySlot)
+            return -1;
+        if (slot.hash == hash &&
+            std::string_view(m_snapshotNames).substr(slot.offset, slot.length) == name)
+            return slot.regular ? 1 : 0;
+    }
+}
+
 bool IndexFolder::holdsListableFile(std::string_view name) const
 {
     // Hidden names count as absent, as they do in the program's file lists.
     if (m_fd < 0 || !IsPlainFileName(name) || name.front() == '.')
         return false;
     const std::string bare(name);
+    if (m_snapshotAllowed && !m_snapshotTaken && ++m_lookups > kLookupsBeforeSnapshot)
+        takeSnapshot();
+    if (m_snapshotTaken) {
+        const int kind = snapshotKind(bare);
+        if (kind != 0)
+            return kind > 0;
+    }
     struct stat st
     {
     };
@@ -111,7 +205,7 @@ bool IndexFolder::removeFile(std::string_view name, std::string* error) const
 
 std::string IndexFolder::entryPath(std::string_view name) const
 {
-    return (m_path / std::string(name)).string();
+    return m_prefix + std::string(name);
 }
 
 } // namespace tessaloom

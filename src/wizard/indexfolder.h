@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaloom {
 
@@ -10,6 +13,10 @@ namespace tessaloom {
 /// empty, no "/", no NUL byte (which would cut the name short at the system
 /// call), and not "." or "..".
 bool IsPlainFileName(std::string_view name);
+
+/// The folder's path as written in front of its entries' names: ending in "/",
+/// or empty for the current folder given as "".
+std::string FolderPrefix(const std::filesystem::path& folder);
 
 /// The folder of an index document, held open while its entries are tested or
 /// deleted. Every test and delete goes through the one open folder, by bare name
@@ -22,6 +29,12 @@ public:
     ~IndexFolder();
     IndexFolder(const IndexFolder&) = delete;
     IndexFolder& operator=(const IndexFolder&) = delete;
+
+    /// For a reader about to test many names: after the first few tests the
+    /// folder's names are read once and later tests look there, which is far
+    /// cheaper than a status call per name. Not for deleting: the snapshot would
+    /// not see the deletions.
+    void allowSnapshot() { m_snapshotAllowed = true; }
 
     bool isOpen() const { return m_fd >= 0; }
     const std::filesystem::path& path() const { return m_path; }
@@ -45,11 +58,32 @@ public:
 
 private:
     bool linkStaysInside(const std::string& name) const;
+    void takeSnapshot() const;
+    // 1 regular file, 0 symbolic link or unknown type (still to be tested), -1 absent.
+    int snapshotKind(std::string_view name) const;
+
+    // An open-addressing table over one buffer of names: a folder of a hundred
+    // thousand cache files is looked up this way far faster than through a
+    // node per name.
+    struct SnapshotSlot
+    {
+        std::uint64_t hash = 0;
+        std::uint32_t offset = kEmptySlot;
+        std::uint16_t length = 0;
+        bool regular = false;
+    };
+    static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
 
     std::filesystem::path m_path;
+    std::string m_prefix;
     std::string m_error;
     mutable std::string m_realPath; // resolved on first need
     mutable bool m_realPathKnown = false;
+    mutable std::string m_snapshotNames;
+    mutable std::vector<SnapshotSlot> m_snapshotTable;
+    mutable std::size_t m_lookups = 0;
+    mutable bool m_snapshotTaken = false;
+    mutable bool m_snapshotAllowed = false;
     int m_fd = -1;
 };
 

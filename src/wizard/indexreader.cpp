@@ -5,6 +5,7 @@
 #include "platform/textcodec.h"
 #include "wizard/indexfolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,6 +29,51 @@ constexpr std::string_view kDateEnd = "</font></TD>";
 
 constexpr std::size_t kDateColumnWidth = 25;
 constexpr std::size_t kReadChunk = 64 * 1024;
+
+// Finds the comma, CR and LF of one piece in turn. Each kind is searched ahead
+// once and kept until passed, so a piece full of commas is still scanned in
+// linear time.
+class SeparatorFinder
+{
+public:
+    explicit SeparatorFinder(std::string_view bytes) : m_bytes(bytes) {}
+
+    /// The first separator at or after `from`, or the end of the piece.
+    std::size_t next(std::size_t from)
+    {
+        return std::min(
+            {ahead(m_lf, '\n', from), ahead(m_comma, ',', from), ahead(m_cr, '\r', from)});
+    }
+
+private:
+    std::size_t ahead(std::size_t& cached, char separator, std::size_t from)
+    {
+        if (cached == kUnknown || (cached < from && cached != m_bytes.size())) {
+            const void* hit = std::memchr(m_bytes.data() + from, separator, m_bytes.size() - from);
+            cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_bytes.data())
+                         : m_bytes.size();
+        }
+        return cached;
+    }
+
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::string_view m_bytes;
+    std::size_t m_lf = kUnknown;
+    std::size_t m_comma = kUnknown;
+    std::size_t m_cr = kUnknown;
+};
+
+// True when `text` holds `reference`, letter case ignored. Cheaper than a
+// replace-all that finds nothing, since a reference always starts with "&".
+bool HoldsReference(std::string_view text, std::string_view reference)
+{
+    for (std::size_t at = text.find('&'); at != std::string_view::npos;
+         at = text.find('&', at + 1)) {
+        if (IStartsWith(text.substr(at), reference))
+            return true;
+    }
+    return false;
+}
 
 // -1 unless `digits` is a decimal number from 0 to 255.
 int SmallDecimal(std::string_view digits)
@@ -66,7 +112,7 @@ class RowCollector
 public:
     RowCollector(IndexList& list, const std::filesystem::path& folder,
                  const std::function<bool(std::string_view)>& holdsFile)
-        : m_list(list), m_folder(folder), m_holdsFile(holdsFile)
+        : m_list(list), m_prefix(FolderPrefix(folder)), m_holdsFile(holdsFile)
     {}
 
     bool full() const { return m_full; }
@@ -78,13 +124,20 @@ public:
         EntryLineFields fields;
         if (!CutEntryLine(field, fields))
             return;
-        const std::string name = DecodeLinkTarget(fields.target);
+        std::string decodedName;
+        std::string_view name = fields.target;
+        if (name.find('%') != std::string_view::npos) {
+            decodedName = DecodeLinkTarget(name);
+            name = decodedName;
+        }
         if (!IsPlainFileName(name) || name.front() == '.' || !m_holdsFile(name))
             return;
         WizardRow row;
         row.displayText =
             MakeDisplayText(fields.dateText, fields.image ? "Image" : DecodeTitle(fields.title));
-        row.targetPath = (m_folder / name).string();
+        row.targetPath.reserve(m_prefix.size() + name.size());
+        row.targetPath = m_prefix;
+        row.targetPath += name;
         m_bytes += row.displayText.size() + row.targetPath.size() + sizeof(WizardRow);
         m_list.rows.push_back(std::move(row));
         if (m_bytes >= kMaxIndexListBytes) {
@@ -95,7 +148,7 @@ public:
 
 private:
     IndexList& m_list;
-    const std::filesystem::path& m_folder;
+    const std::string m_prefix;
     const std::function<bool(std::string_view)>& m_holdsFile;
     std::size_t m_bytes = 0;
     bool m_full = false;
@@ -172,15 +225,15 @@ std::string DecodeTitle(std::string_view rawTitle)
     std::string title = ToDisplayUtf8(TrimSpaces(rawTitle));
     if (title.find('&') == std::string::npos)
         return title;
-    ReplaceAllText(title, "&nbsp;", " ");
-    ReplaceAllText(title, "&lt;", "<");
-    ReplaceAllText(title, "&gt;", ">");
-    ReplaceAllText(title, "&amp;", "&");
-    ReplaceAllText(title, "&cent;", "\u00A2");
-    ReplaceAllText(title, "&deg;", "\u00B0");
-    ReplaceAllText(title, "&reg;", "\u00AE");
-    ReplaceAllText(title, "&copy;", "\u00A9");
-    ReplaceAllText(title, "&quot;", "\"");
+    static constexpr std::pair<std::string_view, std::string_view> kReferences[] = {
+        {"&nbsp;", " "},     {"&lt;", "<"},        {"&gt;", ">"},
+        {"&amp;", "&"},      {"&cent;", "\u00A2"}, {"&deg;", "\u00B0"},
+        {"&reg;", "\u00AE"}, {"&copy;", "\u00A9"}, {"&quot;", "\""},
+    };
+    for (const auto& [reference, character] : kReferences) {
+        if (HoldsReference(title, reference))
+            ReplaceAllText(title, reference, character);
+    }
     DecodeFirstNumericReference(title);
     return title;
 }
@@ -189,7 +242,12 @@ std::string MakeDisplayText(std::string_view rawDateText, std::string_view decod
 {
     std::string text;
     text.reserve(kDateColumnWidth + 1 + decodedTitle.size());
-    const std::string date = ToDisplayUtf8(rawDateText);
+    std::string decoded;
+    std::string_view date = rawDateText;
+    if (!IsValidUtf8(date)) {
+        decoded = ToDisplayUtf8(date);
+        date = decoded;
+    }
     std::size_t width = CharCount(date);
     if (width == 17) {
         text += ' ';
@@ -205,15 +263,10 @@ std::string MakeDisplayText(std::string_view rawDateText, std::string_view decod
 
 bool IndexFieldSplitter::feed(std::string_view bytes, const FieldFn& onField)
 {
+    SeparatorFinder separators(bytes);
     std::size_t i = 0;
     while (i < bytes.size() && !m_limitReached) {
-        std::size_t j = i;
-        while (j < bytes.size()) {
-            const auto c = static_cast<unsigned char>(bytes[j]);
-            if (c <= ',' && (c == ',' || c == '\n' || c == '\r'))
-                break;
-            ++j;
-        }
+        const std::size_t j = separators.next(i);
         if (j == bytes.size()) {
             // The field goes on in the next piece.
             if (!m_overlong) {
@@ -314,7 +367,8 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
         return Unreadable(list, reason);
     }
 
-    const IndexFolder folder(list.document.parent_path());
+    IndexFolder folder(list.document.parent_path());
+    folder.allowSnapshot();
     const std::function<bool(std::string_view)> holdsFile = [&](std::string_view name) {
         return folder.holdsListableFile(name);
     };

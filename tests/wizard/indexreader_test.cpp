@@ -219,40 +219,60 @@ TEST(IndexFieldSplitter, PiecesDoNotChangeTheFields)
         EXPECT_EQ(fields(piece), whole) << "piece " << piece;
 }
 
+// A big document has its folder's names read in one go after the first few
+// tests; the odd entries come after that point too, so both ways are checked.
 TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
 {
-    TestDir dir;
-    dir.createFile("idx/kept", "x");
-    dir.createFile("idx/.hidden", "x");
-    dir.createFile("idx/say \"hi\", 100%", "x");
-    dir.createFile("idx/sub/inner", "x");
-    dir.createFile("outside", "x");
-    std::filesystem::create_symlink("kept", dir / "idx/link-in");
-    std::filesystem::create_symlink(dir / "outside", dir / "idx/link-out");
-    std::filesystem::create_symlink("sub", dir / "idx/link-dir");
-    ASSERT_EQ(::mkfifo((dir / "idx/fifo").c_str(), 0600), 0);
+    for (const int padding : {0, 300}) {
+        TestDir dir;
+        dir.createFile("idx/kept", "x");
+        dir.createFile("idx/.hidden", "x");
+        dir.createFile("idx/say \"hi\", 100%", "x");
+        dir.createFile("idx/sub/inner", "x");
+        dir.createFile("outside", "x");
+        std::filesystem::create_symlink("kept", dir / "idx/link-in");
+        std::filesystem::create_symlink(dir / "outside", dir / "idx/link-out");
+        std::filesystem::create_symlink("sub", dir / "idx/link-dir");
+        ASSERT_EQ(::mkfifo((dir / "idx/fifo").c_str(), 0600), 0);
 
-    const std::vector<std::string> targets = {
-        "kept",        "missing",
-        ".hidden",     "say %22hi%22%2C 100%25",
-        "sub",         "sub/inner",
-        "sub%2Finner", "../outside",
-        "..",          (dir / "outside").string(),
-        "link-in",     "link-out",
-        "link-dir",    "fifo",
-        "kept%00.txt", "",
-    };
-    std::string text = "<HTML>\r\n";
-    for (const std::string& t : targets)
-        text += Cell(t, "T", "d") + "\r\n";
-    const auto doc = dir.createFile("idx/!ndex.htm", text);
+        const std::string folder = (dir / "idx").string();
+        std::vector<std::string> targets;
+        std::vector<std::string> expected;
+        for (int i = 0; i < padding; ++i) {
+            const std::string name = "pad" + std::to_string(i);
+            dir.createFile("idx/" + name, "x");
+            targets.push_back(name);
+            expected.push_back(folder + "/" + name);
+        }
+        targets.insert(targets.end(), {
+                                          "kept",
+                                          "missing",
+                                          ".hidden",
+                                          "say %22hi%22%2C 100%25",
+                                          "sub",
+                                          "sub/inner",
+                                          "sub%2Finner",
+                                          "../outside",
+                                          "..",
+                                          (dir / "outside").string(),
+                                          "link-in",
+                                          "link-out",
+                                          "link-dir",
+                                          "fifo",
+                                          "kept%00.txt",
+                                          "",
+                                      });
+        expected.insert(expected.end(),
+                        {folder + "/kept", folder + "/say \"hi\", 100%", folder + "/link-in"});
+        std::string text = "<HTML>\r\n";
+        for (const std::string& t : targets)
+            text += Cell(t, "T", "d") + "\r\n";
+        const auto doc = dir.createFile("idx/!ndex.htm", text);
 
-    const IndexList list = ReadIndexDocument(doc);
-    ASSERT_EQ(list.status, IndexListStatus::Loaded);
-    const std::string folder = (dir / "idx").string();
-    EXPECT_EQ(Targets(list),
-              (std::vector<std::string>{folder + "/kept", folder + "/say \"hi\", 100%",
-                                        folder + "/link-in"}));
+        const IndexList list = ReadIndexDocument(doc);
+        ASSERT_EQ(list.status, IndexListStatus::Loaded);
+        EXPECT_EQ(Targets(list), expected) << padding;
+    }
 }
 
 TEST(ReadIndexDocument, TargetsResolveAgainstTheDocumentsFolderNotTheCurrentOne)

@@ -1,0 +1,144 @@
+// Times the wizard's read of an index of many entries whose files all exist,
+// against the floor of reading the same document's lines in one run.
+//
+//   tessaloom-bench-readback [FOLDER [ENTRIES [RUNS]]]
+//
+// FOLDER (default: a new temporary folder, removed afterwards) gets ENTRIES
+// (default 100000) empty files and their index. Each measure is the best of RUNS
+// (default 5) after one warm-up, so the document is read from the page cache.
+#include "indexer/indexdocument.h"
+#include "wizard/indexreader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace tessaloom;
+using Clock = std::chrono::steady_clock;
+
+double BestSeconds(int runs, const std::function<std::size_t()>& work, std::size_t& result)
+{
+    result = work(); // warm-up
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        result = work();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+
+bool Prepare(const std::filesystem::path& folder, int entries)
+{
+    std::filesystem::create_directories(folder);
+    // The files of an earlier run in the same folder are made again only when missing.
+    const bool fresh = !std::filesystem::exists(folder / kIndexDocumentName);
+    std::vector<IndexEntry> list;
+    list.reserve(static_cast<std::size_t>(entries));
+    for (int i = 0; i < entries; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%08X", static_cast<unsigned>(i) * 2654435761u);
+        const std::filesystem::path file = folder / name;
+        if (fresh || !std::filesystem::exists(file)) {
+            const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0)
+                return false;
+            ::close(fd);
+        }
+        char key[32];
+        std::snprintf(key, sizeof key, "2024/%02d/%02d %02d:%02d:%02d", i % 12 + 1, i % 28 + 1,
+                      i % 24, i % 60, (i * 7) % 60);
+        // A mix like a real cache: pictures, titled pages with references, kinds.
+        std::string label = i % 3 == 0   ? "       Image"
+                            : i % 3 == 1 ? "Page " + std::to_string(i) + " &amp; news &#174;"
+                                         : "      Untitled";
+        list.push_back({key, label, name});
+    }
+    IndexDocumentHeader header;
+    header.folder = folder.string();
+    header.pattern = "*.*";
+    std::string error;
+    if (!WriteIndexDocument(folder, header, list, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool temporary = argc < 2;
+    std::filesystem::path folder;
+    if (temporary) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "readback.XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return 1;
+        folder = pattern;
+    } else {
+        folder = argv[1];
+    }
+    const int entries = argc > 2 ? std::atoi(argv[2]) : 100000;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (!Prepare(folder, entries))
+        return 1;
+    const std::filesystem::path document = folder / kIndexDocumentName;
+
+    std::size_t lines = 0;
+    const double floorSeconds = BestSeconds(
+        runs,
+        [&] {
+            std::ifstream in(document, std::ios::binary);
+            std::string line;
+            std::size_t count = 0;
+            while (std::getline(in, line))
+                ++count;
+            return count;
+        },
+        lines);
+
+    std::size_t rows = 0;
+    const double readSeconds = BestSeconds(
+        runs, [&] { return ReadIndexDocument(document).rows.size(); }, rows);
+
+    // The reader's own share: the same document from memory, every file taken
+    // as existing, so no file-system call at all.
+    std::string text;
+    {
+        std::ifstream in(document, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::size_t parsedRows = 0;
+    const double parseSeconds = BestSeconds(
+        runs,
+        [&] {
+            return ReadIndexText(text, folder, [](std::string_view) { return true; }).rows.size();
+        },
+        parsedRows);
+
+    const double ratio = readSeconds / floorSeconds;
+    std::printf("entries %d, document %llu bytes, %zu lines\n", entries,
+                static_cast<unsigned long long>(std::filesystem::file_size(document)), lines);
+    std::printf("floor (lines read)   %8.2f ms\n", floorSeconds * 1e3);
+    std::printf("index read back      %8.2f ms  (%zu rows)\n", readSeconds * 1e3, rows);
+    std::printf("  of which parsing   %8.2f ms  (from memory, no existence test)\n",
+                parseSeconds * 1e3);
+    std::printf("ratio %.2f (goal: within 3)\n", ratio);
+
+    if (temporary)
+        std::filesystem::remove_all(folder);
+    return rows == static_cast<std::size_t>(entries) && ratio <= 3.0 ? 0 : 1;
+}
