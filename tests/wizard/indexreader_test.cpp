@@ -51,21 +51,24 @@ std::vector<std::string> Targets(const IndexList& list)
 
 TEST(CutEntryLine, CutsBothCellShapes)
 {
+    // The pieces are views into the line, which must outlive them.
     EntryLineFields f;
-    ASSERT_TRUE(CutEntryLine(Cell("a b&c", "  Fish &amp; Chips ", "1/2/2024  1:46 pm"), f));
+    const std::string text = Cell("a b&c", "  Fish &amp; Chips ", "1/2/2024  1:46 pm");
+    ASSERT_TRUE(CutEntryLine(text, f));
     EXPECT_EQ(f.target, "a b&c");
     EXPECT_EQ(f.title, "Fish &amp; Chips");
     EXPECT_EQ(f.dateText, "1/2/2024  1:46 pm");
     EXPECT_FALSE(f.image);
 
-    ASSERT_TRUE(CutEntryLine(ImageCell("pic", " 12/12/2024  11:46 am "), f));
+    const std::string image = ImageCell("pic", " 12/12/2024  11:46 am ");
+    ASSERT_TRUE(CutEntryLine(image, f));
     EXPECT_EQ(f.target, "pic");
     EXPECT_EQ(f.dateText, " 12/12/2024  11:46 am ");
     EXPECT_TRUE(f.image);
 
     // The image marker decides, whatever the link text says.
-    std::string line = Cell("x", "Sunset<img src=\"y\">", "d");
-    ASSERT_TRUE(CutEntryLine(line, f));
+    const std::string titled = Cell("x", "Sunset<img src=\"y\">", "d");
+    ASSERT_TRUE(CutEntryLine(titled, f));
     EXPECT_TRUE(f.image);
 }
 
@@ -103,7 +106,8 @@ TEST(CutEntryLine, MarkerTextInsideAFileNameIsNotTakenForTheMarker)
     // Blanks, "<" and ">" are written into the link as they are.
     const std::string name = "x target=new align=center>y<br><font size=-1>z<img src=w";
     EntryLineFields f;
-    ASSERT_TRUE(CutEntryLine(Cell(name, "Title", "1/2/2024  1:46 pm"), f));
+    const std::string line = Cell(name, "Title", "1/2/2024  1:46 pm");
+    ASSERT_TRUE(CutEntryLine(line, f));
     EXPECT_EQ(f.target, name);
     EXPECT_FALSE(f.image);
     EXPECT_EQ(f.title, "Title");
