@@ -98,7 +98,7 @@ public:
             frame.next += nameLength + 1;
             m_path.resize(frame.pathLength);
             m_path.append(name, nameLength);
-            if (IsCacheFolderName({name, nameLength}) && !HoldsLineBreak(m_path))
+            if (IsCacheFolderPath(m_path) && !HoldsLineBreak(m_path))
                 m_observer.cacheFolderFound(m_path);
             m_path += '/';
             const int parentFd = frame.fd;
@@ -339,6 +339,25 @@ bool IsCacheFolderName(std::string_view name)
             return true;
     }
     return false;
+}
+
+bool IsCacheFolderPath(std::string_view path)
+{
+    const auto lastComponent = [](std::string_view& p) {
+        const std::size_t slash = p.rfind('/');
+        const std::string_view last = slash == std::string_view::npos ? p : p.substr(slash + 1);
+        p = slash == std::string_view::npos ? std::string_view() : p.substr(0, slash);
+        return last;
+    };
+    std::string_view rest = path;
+    const std::string_view name = lastComponent(rest);
+    if (IsCacheFolderName(name))
+        return true;
+    const std::string_view parent = lastComponent(rest);
+    // Where today's browsers keep the files themselves: Chromium and its relatives
+    // under "Cache/Cache_Data", Firefox under "cache2/entries".
+    return (IEquals(name, "cache_data") && IEquals(parent, "cache")) ||
+           (IEquals(name, "entries") && IEquals(parent, "cache2"));
 }
 
 std::string FoldersSearchedText(std::int32_t count, const LocaleFormats& formats)

@@ -61,6 +61,12 @@ struct CacheWalkOptions
 /// merely contain one of these ("cache2", "mycache", "Caches") do not count.
 bool IsCacheFolderName(std::string_view name);
 
+/// True when the folder at `path` (a sub-folder found by the walk) is a cache
+/// folder: its name passes IsCacheFolderName, or it is the folder that holds the
+/// cached files of a current browser: "Cache_Data" inside "Cache" (Chromium, Chrome,
+/// Brave, Edge, Vivaldi, QtWebEngine) or "entries" inside "cache2" (Firefox).
+bool IsCacheFolderPath(std::string_view path);
+
 /// "Folders Searched: " and the count with thousands separators.
 std::string FoldersSearchedText(std::int32_t count, const LocaleFormats& formats);
 

@@ -45,6 +45,15 @@ TEST(CacheFolderWalk, NameRuleTakesOnlyTheThreeNamesInAnyCase)
     for (const char* name : {"Caches", "WebCache", "cache2", "mycache", "Cache_Data", "cache ",
                              " cache", "Temporary Internet", "Cache.Trash2", "", "cach"})
         EXPECT_FALSE(IsCacheFolderName(name)) << name;
+
+    // The file folders of current browsers count only under their own parents.
+    EXPECT_TRUE(IsCacheFolderPath("/h/.cache/chromium/Default/Cache/Cache_Data"));
+    EXPECT_TRUE(IsCacheFolderPath("/h/.cache/mozilla/firefox/p.default/cache2/entries"));
+    EXPECT_TRUE(IsCacheFolderPath("/x/CACHE"));
+    EXPECT_FALSE(IsCacheFolderPath("/h/.cache/other/Cache_Data"));
+    EXPECT_FALSE(IsCacheFolderPath("/h/.cache/other/entries"));
+    EXPECT_FALSE(IsCacheFolderPath("/h/cache2"));
+    EXPECT_FALSE(IsCacheFolderPath("Cache_Data"));
 }
 
 TEST(CacheFolderWalk, FindsCacheSubFoldersButNeverTheStartFolder)

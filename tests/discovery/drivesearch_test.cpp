@@ -128,7 +128,7 @@ TEST(DriveSearch, UnwritableListIsReportedAndTheSearchStillEnds)
 }
 
 // The folder layouts that Linux browsers keep under the cache home.
-TEST(DriveSearch, FindsChromiumFamilyCachesUnderTheCacheHome)
+TEST(DriveSearch, FindsTheCachesOfCurrentBrowsersUnderTheCacheHome)
 {
     TestDir dir;
     const std::vector<std::string> found = {
@@ -141,14 +141,20 @@ TEST(DriveSearch, FindsChromiumFamilyCachesUnderTheCacheHome)
         dir.createDir("home/.cache/" + sub + "/Cache_Data");
     dir.createDir("home/.cache/chromium/Default/Code Cache/js");
     dir.createDir("home/.cache/chromium/Default/GPUCache");
+    dir.createDir("home/.cache/mozilla/firefox/ab12cd.default-esr/cache2/entries");
+    dir.createDir("home/.cache/mozilla/firefox/ab12cd.default-esr/cache2/doomed");
+    dir.createDir("home/.cache/other/entries");
 
     DriveSearchPlan plan;
     plan.cacheHome = P(dir, "home/.cache");
     RecordingView view;
     const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
     std::vector<std::string> expected;
-    for (const std::string& sub : found)
+    for (const std::string& sub : found) {
         expected.push_back(P(dir, "home/.cache/" + sub));
+        expected.push_back(P(dir, "home/.cache/" + sub + "/Cache_Data"));
+    }
+    expected.push_back(P(dir, "home/.cache/mozilla/firefox/ab12cd.default-esr/cache2/entries"));
     EXPECT_EQ(result.folders, SortFoundFolders(expected));
 }
 
