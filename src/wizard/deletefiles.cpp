@@ -1,6 +1,7 @@
 #include "wizard/deletefiles.h"
 
 #include "wizard/indexfolder.h"
+#include "wizard/indexpath.h"
 
 #include <algorithm>
 
@@ -56,7 +57,10 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
     selectedRows.erase(std::lower_bound(selectedRows.begin(), selectedRows.end(), rows.size()),
                        selectedRows.end());
 
-    const IndexFolder folder(document.parent_path());
+    // Made absolute the way the reader makes it, so the rows' paths compare equal.
+    const std::filesystem::path absolute =
+        document.is_absolute() ? document : ProcessCurrentFolder() / document;
+    const IndexFolder folder(absolute.parent_path());
     for (const std::size_t row : selectedRows) {
         const std::string name = NameInFolder(folder, rows[row].targetPath);
         std::string error;
@@ -76,7 +80,7 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
     if (!selectedRows.empty() && !outcome.removedRows.empty())
         outcome.selectRow = RowAfter(selectedRows.back(), rows.size(), outcome.removedRows);
 
-    outcome.rewrite = RewriteIndexDocument(document);
+    outcome.rewrite = RewriteIndexDocument(absolute);
     outcome.rewritten = outcome.rewrite.ok;
     return outcome;
 }
