@@ -37,23 +37,42 @@ struct TagPositions
     std::array<std::size_t, kTagPairs> close;
 };
 
+std::string_view PairText(std::string_view content, const TagPositions& at, std::size_t pair);
+
+// True once later tags cannot change the result: every pair before the first one
+// with text has both its tags found (first positions never move again).
+bool TitleSettled(std::string_view content, const TagPositions& at)
+{
+    for (std::size_t pair = 0; pair < kTagPairs; ++pair) {
+        if (at.open[pair] == std::string_view::npos || at.close[pair] == std::string_view::npos)
+            return false;
+        if (!PairText(content, at, pair).empty())
+            return true;
+    }
+    return true;
+}
+
 TagPositions LocateTags(std::string_view content)
 {
     TagPositions at;
     at.open.fill(std::string_view::npos);
     at.close.fill(std::string_view::npos);
-    std::size_t pending = kTagPairs * 2;
     const char* const begin = content.data();
     const char* const end = begin + content.size();
-    for (const char* p = begin; p < end && pending > 0;) {
+    for (const char* p = begin; p < end;) {
         const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p));
         if (!hit)
             break;
         const char* lt = static_cast<const char*>(hit);
+        p = lt + 1;
         const char* q = lt + 1;
         const bool closing = q < end && *q == '/';
         if (closing)
             ++q;
+        // Most '<' in markup, scripts and binary data start no tag of interest;
+        // turn them away on one byte.
+        if (q == end || ((*q | 0x20) != 't' && (*q | 0x20) != 'h'))
+            continue;
         const auto left = static_cast<std::size_t>(end - q);
         std::size_t pair = kTagPairs;
         if (left >= 6 && IEquals(std::string_view(q, 6), "title>"))
@@ -64,10 +83,10 @@ TagPositions LocateTags(std::string_view content)
             std::size_t& slot = closing ? at.close[pair] : at.open[pair];
             if (slot == std::string_view::npos) {
                 slot = static_cast<std::size_t>(lt - begin);
-                --pending;
+                if (TitleSettled(content, at))
+                    break;
             }
         }
-        p = lt + 1;
     }
     return at;
 }
@@ -91,8 +110,14 @@ constexpr std::size_t kBinaryTestBytes = 200;
 
 bool HasExtension(std::string_view name, const auto& extensions)
 {
+    // Every listed extension holds one dot, its first character, so only the part
+    // from the last dot can match; most cached files have no dot at all.
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    const std::string_view tail = name.substr(dot);
     return std::any_of(extensions.begin(), extensions.end(),
-                       [&](std::string_view ext) { return IEndsWith(name, ext); });
+                       [&](std::string_view ext) { return IEquals(tail, ext); });
 }
 
 bool StartsWithImageMark(std::string_view content)
@@ -145,32 +170,40 @@ Examination ExamineContent(std::string_view fileName, std::string_view content,
                            std::string_view indexName, const YieldFn& yield)
 {
     Examination result;
-    result.label = FindTitleIn(content, yield);
-    if (result.label.empty())
-        result.binaryMark = BinaryTestFires(content);
-    CallYield(yield);
-
     if (IEquals(fileName, indexName) || IEquals(fileName, "fat.db") ||
         IStartsWith(fileName, "_cache_")) {
+        result.label = FindTitleIn(content, yield);
+        if (result.label.empty())
+            result.binaryMark = BinaryTestFires(content);
+        CallYield(yield);
         result.skipped = true;
         return result;
     }
 
-    if (HasExtension(fileName, kImageExtensions)) {
-        result.label = kImageLabel;
+    if (HasExtension(fileName, kImageExtensions))
         result.kind = FileKind::Image;
-    } else if (HasExtension(fileName, kSoundExtensions)) {
-        result.label = kSoundLabel;
+    else if (HasExtension(fileName, kSoundExtensions))
         result.kind = FileKind::Sound;
-    } else if (StartsWithImageMark(content)) {
-        result.label = kImageLabel;
+    else if (StartsWithImageMark(content))
         result.kind = FileKind::Image;
-    } else {
-        if (IEndsWith(fileName, ".js"))
-            result.label = kJavaScriptLabel;
-        if (result.label.empty())
-            result.label = result.binaryMark ? kUntitledBinaryLabel : kUntitledLabel;
+    if (result.kind != FileKind::Other) {
+        // A picture or a sound is labelled by its kind and never filtered as binary,
+        // so its content need not be searched for a title: pictures are a large
+        // share of a cache's bytes. The mark is kept as the plain byte test.
+        result.label = result.kind == FileKind::Image ? kImageLabel : kSoundLabel;
+        result.binaryMark = BinaryTestFires(content);
+        CallYield(yield);
+        return result;
     }
+
+    result.label = FindTitleIn(content, yield);
+    if (result.label.empty())
+        result.binaryMark = BinaryTestFires(content);
+    CallYield(yield);
+    if (IEndsWith(fileName, ".js"))
+        result.label = kJavaScriptLabel;
+    if (result.label.empty())
+        result.label = result.binaryMark ? kUntitledBinaryLabel : kUntitledLabel;
     return result;
 }
 

@@ -62,19 +62,32 @@ std::string ProgressWindowTitle(bool minimised, std::string_view percentText)
 
 void SortIndexEntries(std::vector<IndexEntry>& entries)
 {
-    // Each entry sorts as one text: date key, code 6, label, code 6, file name.
-    std::vector<std::string> keys;
+    // Each entry sorts as one text: date key, code 6, label, code 6, file name,
+    // compared as ICompare does (lower-cased bytes, then length, then the bytes
+    // themselves). Folding each key once, instead of at every comparison, keeps
+    // the sort cheap for large folders.
+    struct Key
+    {
+        std::string folded;
+        std::string raw;
+        std::size_t index;
+    };
+    std::vector<Key> keys;
     keys.reserve(entries.size());
-    for (const IndexEntry& e : entries)
-        keys.push_back(e.DateKey + '\x06' + e.Label + '\x06' + e.FileName);
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return ICompare(keys[a], keys[b]) < 0; });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const IndexEntry& e = entries[i];
+        std::string raw = e.DateKey + '\x06' + e.Label + '\x06' + e.FileName;
+        std::string folded = AsciiLowered(raw);
+        keys.push_back({std::move(folded), std::move(raw), i});
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        const int c = a.folded.compare(b.folded);
+        return c != 0 ? c < 0 : a.raw < b.raw;
+    });
     std::vector<IndexEntry> sorted;
     sorted.reserve(entries.size());
-    for (std::size_t i : order)
-        sorted.push_back(std::move(entries[i]));
+    for (const Key& k : keys)
+        sorted.push_back(std::move(entries[k.index]));
     entries = std::move(sorted);
 }
 
