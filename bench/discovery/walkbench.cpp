@@ -56,16 +56,17 @@ void GenerateTree(const std::string& root, long folders)
     const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
     long made = 0;
     for (int top = 0; top < 20; ++top) {
-        const std::string topName = "top" + std::to_string(top);
+        const std::string topName = std::string("top").append(std::to_string(top));
         ::mkdirat(rootFd, topName.c_str(), 0755);
         const int topFd = ::openat(rootFd, topName.c_str(), O_RDONLY | O_DIRECTORY);
         for (int mid = 0; mid < 100; ++mid) {
-            const std::string midName = "folder " + std::to_string(mid);
+            const std::string midName = std::string("folder ").append(std::to_string(mid));
             ::mkdirat(topFd, midName.c_str(), 0755);
             const int midFd = ::openat(topFd, midName.c_str(), O_RDONLY | O_DIRECTORY);
             for (long leaf = 0; leaf < leaves; ++leaf, ++made) {
-                const std::string leafName =
-                    made % 997 == 0 ? "Cache" + std::to_string(leaf) : "f" + std::to_string(leaf);
+                const std::string leafName = made % 997 == 0
+                                                 ? std::string("Cache").append(std::to_string(leaf))
+                                                 : std::string("f").append(std::to_string(leaf));
                 ::mkdirat(midFd, leafName.c_str(), 0755);
             }
             ::mkdirat(midFd, "Cache", 0755);

@@ -60,7 +60,10 @@ bool AtomicFile::open()
     std::filesystem::path folder = m_target.parent_path();
     if (folder.empty())
         folder = ".";
-    std::string pattern = (folder / ("." + m_target.filename().string() + ".XXXXXX")).string();
+    std::string tempName = ".";
+    tempName.append(m_target.filename().string());
+    tempName.append(".XXXXXX");
+    std::string pattern = (folder / tempName).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         return fail("Cannot create a file beside", errno);
