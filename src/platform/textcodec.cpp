@@ -82,6 +82,15 @@ std::string_view TrimSpaces(std::string_view s)
     return s;
 }
 
+std::string_view TrimBlanksAndTabs(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
 namespace {
 
 // Length of the UTF-8 sequence starting at s[i], or 0 when it is not well formed

@@ -37,6 +37,9 @@ std::size_t IFind(std::string_view hay, std::string_view needle, std::size_t fro
 /// Removes leading and trailing blanks (code 32 only).
 std::string_view TrimSpaces(std::string_view s);
 
+/// Removes leading and trailing blanks and tabs.
+std::string_view TrimBlanksAndTabs(std::string_view s);
+
 bool IsValidUtf8(std::string_view s);
 
 /// The UTF-8 form of byte `b` read as Windows-1252 (undefined bytes map to U+FFFD).

@@ -4,19 +4,6 @@
 
 namespace tessaloom {
 
-namespace {
-
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-} // namespace
-
 bool MatchesSinglePattern(std::string_view name, std::string_view pattern)
 {
     // A trailing ".*" also matches names without any dot, as the desktop's file
@@ -51,11 +38,11 @@ bool MatchesSinglePattern(std::string_view name, std::string_view pattern)
 
 bool MatchesPattern(std::string_view name, std::string_view patterns)
 {
-    if (TrimBlanks(patterns).empty())
+    if (TrimBlanksAndTabs(patterns).empty())
         return true;
     while (true) {
         const std::size_t semi = patterns.find(';');
-        const std::string_view one = TrimBlanks(patterns.substr(0, semi));
+        const std::string_view one = TrimBlanksAndTabs(patterns.substr(0, semi));
         if (!one.empty() && MatchesSinglePattern(name, one))
             return true;
         if (semi == std::string_view::npos)

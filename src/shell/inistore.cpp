@@ -11,15 +11,6 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool HasLineBreakOrNul(std::string_view s)
 {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != npos;
@@ -29,7 +20,7 @@ bool HasLineBreakOrNul(std::string_view s)
 /// name and before the bracket), or false when the line is no header.
 bool HeaderName(std::string_view line, std::string_view& name)
 {
-    line = TrimBlanks(line);
+    line = TrimBlanksAndTabs(line);
     // Editors on other systems may start the file with a UTF-8 byte-order mark.
     if (line.starts_with("\xEF\xBB\xBF"))
         line.remove_prefix(3);
@@ -38,7 +29,7 @@ bool HeaderName(std::string_view line, std::string_view& name)
     const std::size_t close = line.find(']');
     if (close == npos)
         return false;
-    name = TrimBlanks(line.substr(1, close - 1));
+    name = TrimBlanksAndTabs(line.substr(1, close - 1));
     return true;
 }
 
@@ -46,19 +37,19 @@ bool HeaderName(std::string_view line, std::string_view& name)
 /// are no keys.
 bool SplitKeyLine(std::string_view line, std::string_view& key, std::size_t& equals)
 {
-    const std::string_view trimmed = TrimBlanks(line);
+    const std::string_view trimmed = TrimBlanksAndTabs(line);
     if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '[')
         return false;
     equals = line.find('=');
     if (equals == npos)
         return false;
-    key = TrimBlanks(line.substr(0, equals));
+    key = TrimBlanksAndTabs(line.substr(0, equals));
     return !key.empty();
 }
 
 bool IsBlank(std::string_view line)
 {
-    return TrimBlanks(line).empty();
+    return TrimBlanksAndTabs(line).empty();
 }
 
 } // namespace
@@ -110,7 +101,7 @@ std::string_view IniDocument::text(const Line& line) const
 
 IniDocument::Line IniDocument::findSection(std::string_view section) const
 {
-    const std::string_view wanted = TrimBlanks(section);
+    const std::string_view wanted = TrimBlanksAndTabs(section);
     std::string_view name;
     for (Line line = lineAt(0); line.found; line = lineAt(line.next)) {
         if (HeaderName(text(line), name) && IEquals(name, wanted))
@@ -121,7 +112,7 @@ IniDocument::Line IniDocument::findSection(std::string_view section) const
 
 IniDocument::Line IniDocument::findKey(const Line& header, std::string_view key) const
 {
-    const std::string_view wanted = TrimBlanks(key);
+    const std::string_view wanted = TrimBlanksAndTabs(key);
     std::string_view name;
     std::size_t equals = 0;
     for (Line line = lineAt(header.next); line.found; line = lineAt(line.next)) {
@@ -141,7 +132,7 @@ std::string IniDocument::value(std::string_view section, std::string_view key,
     if (!line.found)
         return std::string(fallback);
     const std::string_view lineText = text(line);
-    std::string_view value = TrimBlanks(lineText.substr(lineText.find('=') + 1));
+    std::string_view value = TrimBlanksAndTabs(lineText.substr(lineText.find('=') + 1));
     // A value written in matching quotes comes back without them.
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
@@ -152,8 +143,8 @@ std::string IniDocument::value(std::string_view section, std::string_view key,
 
 bool IniDocument::set(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string_view sectionName = TrimBlanks(section);
-    const std::string_view keyName = TrimBlanks(key);
+    const std::string_view sectionName = TrimBlanksAndTabs(section);
+    const std::string_view keyName = TrimBlanksAndTabs(key);
     // A line break in any part would split the line and plant foreign lines in the
     // file (a folder name may hold one on this platform), so such values are refused.
     if (sectionName.empty() || keyName.empty() || HasLineBreakOrNul(section) ||
