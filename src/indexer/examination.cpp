@@ -37,7 +37,18 @@ struct TagPositions
     std::array<std::size_t, kTagPairs> close;
 };
 
-std::string_view PairText(std::string_view content, const TagPositions& at, std::size_t pair);
+// The text of one tag pair; empty when either tag is missing (a closing tag without
+// an opening one included) or the closing tag starts before the opening tag ends.
+std::string_view PairText(std::string_view content, const TagPositions& at, std::size_t pair)
+{
+    const std::size_t openAt = at.open[pair];
+    const std::size_t closeAt = at.close[pair];
+    const std::size_t length = kOpenTagLength[pair];
+    if (openAt == std::string_view::npos || closeAt == std::string_view::npos ||
+        closeAt < openAt + length)
+        return {};
+    return TrimSpaces(content.substr(openAt + length, closeAt - openAt - length));
+}
 
 // True once later tags cannot change the result: every pair before the first one
 // with text has both its tags found (first positions never move again).
@@ -89,19 +100,6 @@ TagPositions LocateTags(std::string_view content)
         }
     }
     return at;
-}
-
-// The text of one tag pair; empty when either tag is missing (a closing tag without
-// an opening one included) or the closing tag starts before the opening tag ends.
-std::string_view PairText(std::string_view content, const TagPositions& at, std::size_t pair)
-{
-    const std::size_t openAt = at.open[pair];
-    const std::size_t closeAt = at.close[pair];
-    const std::size_t length = kOpenTagLength[pair];
-    if (openAt == std::string_view::npos || closeAt == std::string_view::npos ||
-        closeAt < openAt + length)
-        return {};
-    return TrimSpaces(content.substr(openAt + length, closeAt - openAt - length));
 }
 
 constexpr std::size_t kMaxTitleChars = 90;
