@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <ctime>
 #include <fcntl.h>
-#include <numeric>
 #include <unistd.h>
 
 namespace tessaloom {
