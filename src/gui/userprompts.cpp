@@ -1,0 +1,118 @@
+#include "gui/userprompts.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tessaloom::gui {
+
+namespace {
+
+MessageAnswerer& messageAnswerer()
+{
+    static MessageAnswerer answerer;
+    return answerer;
+}
+
+OpenFileAnswerer& openFileAnswerer()
+{
+    static OpenFileAnswerer answerer;
+    return answerer;
+}
+
+ShellOpener& shellOpener()
+{
+    static ShellOpener opener;
+    return opener;
+}
+
+QMessageBox::Icon toQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MessageAnswer ShowMessage(const MessageRequest& request)
+{
+    if (messageAnswerer())
+        return messageAnswerer()(request);
+
+    QMessageBox box(toQtIcon(request.icon), request.title, request.text, QMessageBox::NoButton,
+                    request.parent);
+    switch (request.buttons) {
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    case MessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    case MessageButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return MessageAnswer::Ok;
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    default:
+        break;
+    }
+    return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+}
+
+QString ChooseOpenFile(const OpenFileRequest& request)
+{
+    if (openFileAnswerer())
+        return openFileAnswerer()(request);
+    return QFileDialog::getOpenFileName(request.parent, request.title, request.folder,
+                                        request.filter);
+}
+
+bool ShellOpen(const QString& pathOrUrl)
+{
+    if (shellOpener())
+        return shellOpener()(pathOrUrl);
+    const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl)
+                                                       : QUrl::fromUserInput(pathOrUrl);
+    return QDesktopServices::openUrl(url);
+}
+
+void SetMessageAnswerer(MessageAnswerer answerer)
+{
+    messageAnswerer() = std::move(answerer);
+}
+
+void SetOpenFileAnswerer(OpenFileAnswerer answerer)
+{
+    openFileAnswerer() = std::move(answerer);
+}
+
+void SetShellOpener(ShellOpener opener)
+{
+    shellOpener() = std::move(opener);
+}
+
+} // namespace tessaloom::gui

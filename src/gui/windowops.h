@@ -1,0 +1,33 @@
+#pragma once
+
+#include "shell/placement.h"
+
+#include <QString>
+
+class QWidget;
+
+// The window operations every window shares: centring, the placement record in the
+// settings file, sliding on and off the screen, and the two sounds. Geometry is
+// converted to twips at the screen's logical DPI so the core's rules apply as written.
+namespace tessaloom::gui {
+
+/// The window's outer frame geometry in twips.
+WindowRect WindowRectInTwips(const QWidget* form);
+/// Moves and resizes the window (outer frame) to `rect`, given in twips.
+void SetWindowRectInTwips(QWidget* form, const WindowRect& rect);
+/// The size of the screen the window is on (or the primary screen), in twips.
+ScreenSize ScreenSizeInTwips(const QWidget* form);
+
+/// `CentreForm`: moves the window to the middle of its screen.
+void CentreForm(QWidget* form);
+/// `KeepWindowPlacement`: mode 1 restores the window's placement from the settings
+/// file (key: its caption), any other mode saves it.
+void KeepWindowPlacement(QWidget* form, int mode);
+/// `SlideIn` / `SlideOut` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case).
+void SlideIn(QWidget* form, const QString& direction);
+void SlideOut(QWidget* form, const QString& direction);
+/// `PlaySoundFile`: plays program folder + `fileName`; silence when the file or a
+/// sound device is missing.
+void PlaySoundFile(const QString& fileName, int flags = 0);
+
+} // namespace tessaloom::gui
