@@ -1,6 +1,6 @@
 #include "discovery/mountedvolumes.h"
 
-#include "platform/atomicfile.h"
+#include "platform/readfile.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,16 +1,14 @@
 #include "discovery/suggestedlist.h"
 
 #include "platform/filelister.h"
+#include "platform/readfile.h"
 #include "platform/textcodec.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <tuple>
-#include <unistd.h>
 
 namespace tessaloom {
 
@@ -26,25 +24,10 @@ class LineReader
 {
 public:
     explicit LineReader(const std::filesystem::path& path)
-    {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat st
-        {
-        };
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~LineReader()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+        : m_fd(OpenFileForReading(path, FinalLink::Follow).fd)
+    {}
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.valid(); }
 
     /// The next line without its CR LF; `tooLong` when it was cut off. False at
     /// the end or after a read error.
@@ -81,22 +64,18 @@ public:
 private:
     bool fill()
     {
-        if (m_fd < 0 || m_total >= kMaxFolderListBytes)
+        if (!m_fd || m_total >= kMaxFolderListBytes)
             return false;
-        for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            m_pos = 0;
-            m_end = static_cast<std::size_t>(n);
-            m_total += m_end;
-            return true;
-        }
+        const ssize_t n = ReadSome(m_fd.get(), m_buffer, sizeof m_buffer);
+        if (n <= 0)
+            return false;
+        m_pos = 0;
+        m_end = static_cast<std::size_t>(n);
+        m_total += m_end;
+        return true;
     }
 
-    int m_fd = -1;
+    FileDescriptor m_fd;
     char m_buffer[64 * 1024];
     std::size_t m_pos = 0;
     std::size_t m_end = 0;

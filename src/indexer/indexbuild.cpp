@@ -2,12 +2,12 @@
 
 #include "indexer/examination.h"
 #include "indexer/replacealltext.h"
+#include "platform/filedescriptor.h"
 #include "platform/textcodec.h"
 
 #include <algorithm>
 #include <ctime>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace tessaloom {
 
@@ -31,26 +31,6 @@ std::string PercentText(long long counter, long long total)
         static_cast<long long>(static_cast<double>(counter) / static_cast<double>(total) * 100.0);
     return std::to_string(percent) + "% Complete";
 }
-
-// Closes the folder descriptor however the run ends.
-class FolderHandle
-{
-public:
-    explicit FolderHandle(const std::string& folder)
-        : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {}
-    ~FolderHandle()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -99,7 +79,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     }
     const ClockFn clock = request.clock ? request.clock : [] { return std::time(nullptr); };
     const IndexOptions& options = request.options;
-    const FolderHandle folder(request.folder);
+    const FileDescriptor folder(::open(request.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const std::string folderText = FolderText(request.folder);
     const auto total = static_cast<long long>(request.fileNames.size());
 
@@ -142,8 +122,8 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         }
 
         CachedFileFacts facts;
-        const Examination exam =
-            ExamineCachedFile(folder.fd(), name, kIndexDocumentName, buffer, request.yield, &facts);
+        const Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
+                                                   request.yield, &facts);
         const bool isImage = exam.kind == FileKind::Image;
         const bool isSound = exam.kind == FileKind::Sound;
         if (isImage && options.excludeImages)

@@ -64,10 +64,9 @@ bool AtomicFile::open()
     tempName.append(m_target.filename().string());
     tempName.append(".XXXXXX");
     std::string pattern = (folder / tempName).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
+    m_fd.reset(::mkstemp(pattern.data()));
+    if (!m_fd)
         return fail("Cannot create a file beside", errno);
-    m_fd = fd;
     m_temp = pattern;
 
     // Keep the permissions of the file being replaced; a new file gets the usual
@@ -78,17 +77,17 @@ bool AtomicFile::open()
     mode_t mode = 0666 & ~CurrentUmask();
     if (::lstat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
-    ::fchmod(m_fd, mode);
+    ::fchmod(m_fd.get(), mode);
     return true;
 }
 
 bool AtomicFile::write(std::string_view bytes)
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return false;
     m_buffer.append(bytes);
     if (m_buffer.size() >= kFlushSize) {
-        if (!WriteAll(m_fd, m_buffer.data(), m_buffer.size()))
+        if (!WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size()))
             return fail("Cannot write", errno);
         m_buffer.clear();
     }
@@ -97,25 +96,24 @@ bool AtomicFile::write(std::string_view bytes)
 
 bool AtomicFile::commit()
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return m_error.empty() ? fail("Cannot write", EBADF) : false;
     if (!m_error.empty()) {
         discard();
         return false;
     }
-    bool ok = WriteAll(m_fd, m_buffer.data(), m_buffer.size());
+    bool ok = WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size());
     m_buffer.clear();
     if (!ok)
         fail("Cannot write", errno);
-    if (ok && ::fdatasync(m_fd) != 0) {
+    if (ok && ::fdatasync(m_fd.get()) != 0) {
         ok = false;
         fail("Cannot write", errno);
     }
-    if (::close(m_fd) != 0 && ok) {
+    if (m_fd.reset() != 0 && ok) {
         ok = false;
         fail("Cannot write", errno);
     }
-    m_fd = -1;
     if (ok && ::rename(m_temp.c_str(), m_target.c_str()) != 0) {
         ok = false;
         fail("Cannot replace", errno);
@@ -129,10 +127,7 @@ bool AtomicFile::commit()
 
 void AtomicFile::discard()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_fd.reset();
     if (!m_temp.empty()) {
         ::unlink(m_temp.c_str());
         m_temp.clear();
@@ -148,51 +143,6 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::string_view c
     if (!ok && error)
         *error = file.error();
     return ok;
-}
-
-bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::string& out,
-                     std::string* error)
-{
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    auto failWith = [&](int err) {
-        if (error)
-            *error = path.string() + ": " + std::strerror(err);
-        return false;
-    };
-    if (fd < 0)
-        return failWith(errno);
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISREG(st.st_mode) ? errno : EINVAL;
-        ::close(fd);
-        return failWith(err);
-    }
-    // Start from the size the file claims and grow if it grows while we read.
-    const auto claimed = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);
-    out.resize(std::min(limit, claimed + 1));
-    std::size_t got = 0;
-    while (got < limit) {
-        if (got == out.size())
-            out.resize(std::min(limit, std::max<std::size_t>(out.size() * 2, 4096)));
-        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            out.clear();
-            return failWith(err);
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    out.resize(got);
-    ::close(fd);
-    return true;
 }
 
 } // namespace tessaloom

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/filedescriptor.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -40,17 +42,12 @@ private:
     std::filesystem::path m_temp;
     std::string m_buffer;
     std::string m_error;
-    int m_fd = -1;
+    FileDescriptor m_fd;
 };
 
 /// Convenience: the whole content at once. On failure `error` (when given) holds
 /// a reason the user can read.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
                          std::string* error = nullptr);
-
-/// Reads at most `limit` bytes of a regular file. False when it cannot be opened,
-/// is not a regular file, or a read fails. Never blocks on FIFOs or devices.
-bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::string& out,
-                     std::string* error = nullptr);
 
 } // namespace tessaloom

@@ -1,6 +1,7 @@
 #include "shell/inistore.h"
 
 #include "platform/atomicfile.h"
+#include "platform/readfile.h"
 #include "platform/textcodec.h"
 
 #include <filesystem>

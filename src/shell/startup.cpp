@@ -2,6 +2,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/filelister.h"
+#include "platform/readfile.h"
 #include "platform/textcodec.h"
 #include "shell/inistore.h"
 #include "shell/version.h"

@@ -65,20 +65,5 @@ TEST(AtomicFile, UnwritableFolderReportsReason)
     EXPECT_NE(error.find("no-such-folder"), std::string::npos);
 }
 
-TEST(ReadFileLimited, BoundedReadAndRefusals)
-{
-    TestDir dir;
-    const auto file = dir.createFile("big", std::string(5000, 'x'));
-    std::string out;
-    ASSERT_TRUE(ReadFileLimited(file, 100, out));
-    EXPECT_EQ(out.size(), 100u);
-    ASSERT_TRUE(ReadFileLimited(file, 1'000'000, out));
-    EXPECT_EQ(out.size(), 5000u);
-    EXPECT_FALSE(ReadFileLimited(dir / "missing", 10, out));
-    EXPECT_FALSE(ReadFileLimited(dir.path(), 10, out));
-    ::mkfifo((dir / "fifo").c_str(), 0600);
-    EXPECT_FALSE(ReadFileLimited(dir / "fifo", 10, out)); // must not block
-}
-
 } // namespace
 } // namespace tessaloom

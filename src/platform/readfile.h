@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/filedescriptor.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace tessaloom {
+
+// Reading files the program did not write. Such a name may be a FIFO (an open
+// for reading would hang), a device (opening /dev/ptmx allocates a terminal,
+// other devices do worse, above all as root) or a symbolic link to either. So the
+// type is checked on an O_PATH descriptor, which opens nothing, and only a
+// regular file is then opened for reading, through that same descriptor.
+//
+// Typical use:
+//
+//     OpenedFile file = OpenFileForReading(folderFd, name, FinalLink::Refuse);
+//     if (!file.fd) return Refuse(ReadFailureText(file));   // file.found / file.info
+//     ssize_t n = ReadSome(file.fd.get(), buffer, size);     // EINTR handled
+//
+// or, for a whole small file, ReadFileLimited(path, limit, out, &error).
+
+/// What to do when the name's last component is a symbolic link.
+enum class FinalLink
+{
+    Follow, ///< open what the link leads to (still refused unless a regular file)
+    Refuse, ///< a link is refused as not a regular file
+};
+
+/// The outcome of OpenFileForReading.
+struct OpenedFile
+{
+    /// Open for reading (O_RDONLY, O_NONBLOCK, O_CLOEXEC); invalid on any failure.
+    FileDescriptor fd;
+    /// True when the name led to something, whatever its type or permissions;
+    /// `info` is then its status (of the link itself under FinalLink::Refuse).
+    bool found = false;
+    struct stat info
+    {
+    };
+    /// True when what was found is not a regular file (so it was never opened).
+    bool notRegular = false;
+    /// errno of the failure (ENOENT, EACCES, ...); 0 when `notRegular` or on success.
+    int error = 0;
+};
+
+/// Opens a regular file for reading, `name` taken relative to the open folder
+/// `folderFd` (or AT_FDCWD). Never opens a FIFO, socket or device for reading.
+OpenedFile OpenFileForReading(int folderFd, const char* name, FinalLink link);
+OpenedFile OpenFileForReading(const std::filesystem::path& path,
+                              FinalLink link = FinalLink::Follow);
+
+/// A reason the user can read: "not a regular file" or the system's text for error.
+std::string ReadFailureText(const OpenedFile& file);
+
+/// One read(), repeated when a signal interrupts it. -1 with errno on failure.
+ssize_t ReadSome(int fd, char* data, std::size_t size);
+
+/// Reads until `size` bytes, the end of the file, or an error, whichever is first.
+/// Returns the bytes read; `error` is the errno of a failed read, else 0.
+std::size_t ReadFull(int fd, char* data, std::size_t size, int& error);
+
+/// Reads at most `limit` bytes of a regular file (following a link at the end of
+/// the path). False when it cannot be opened, is not a regular file, or a read
+/// fails. Never blocks on FIFOs or devices. To learn whether a file is over a
+/// size, ask for one byte more than that size.
+bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::string& out,
+                     std::string* error = nullptr);
+
+} // namespace tessaloom

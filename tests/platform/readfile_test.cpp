@@ -1,0 +1,136 @@
+#include "platform/readfile.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace tessaloom {
+namespace {
+
+using test::TestDir;
+
+TEST(ReadFileLimited, StopsAtTheLimitAndReadsWholeFilesBelowIt)
+{
+    TestDir dir;
+    const std::string content(70'000, 'x'); // more than one read's worth
+    const auto file = dir.createFile("big", content);
+    const auto link = dir / "link";
+    std::filesystem::create_symlink(file, link);
+    const struct
+    {
+        std::size_t limit;
+        std::size_t expected;
+    } cases[] = {{0, 0},           {1, 1},           {69'999, 69'999},
+                 {70'000, 70'000}, {70'001, 70'000}, {10'000'000, 70'000}};
+    for (const auto& c : cases) {
+        for (const auto& path : {file, link}) {
+            std::string out = "stale";
+            ASSERT_TRUE(ReadFileLimited(path, c.limit, out)) << path << " limit " << c.limit;
+            EXPECT_EQ(out, content.substr(0, c.expected)) << path << " limit " << c.limit;
+        }
+    }
+}
+
+TEST(ReadFileLimited, ReadsFilesThatClaimNoSize)
+{
+    std::string out;
+    ASSERT_TRUE(ReadFileLimited("/proc/self/mountinfo", 1 << 20, out));
+    EXPECT_NE(out.find(" / "), std::string::npos);
+}
+
+TEST(OpenFileForReading, RefusesWhatIsNotARegularFile)
+{
+    TestDir dir;
+    const auto file = dir.createFile("plain", "abc");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "fifo", dir / "to-fifo");
+    std::filesystem::create_symlink(file, dir / "to-plain");
+    std::filesystem::create_symlink(dir / "gone", dir / "dangling");
+    std::filesystem::create_symlink("/dev/null", dir / "to-device");
+    dir.createDir("folder");
+
+    const struct
+    {
+        const char* name;
+        FinalLink link;
+        bool opened;
+        bool found;
+        int error;
+    } cases[] = {
+        {"plain", FinalLink::Follow, true, true, 0},
+        {"plain", FinalLink::Refuse, true, true, 0},
+        {"to-plain", FinalLink::Follow, true, true, 0},
+        {"to-plain", FinalLink::Refuse, false, true, 0}, // the link itself: not regular
+        {"fifo", FinalLink::Follow, false, true, 0},
+        {"to-fifo", FinalLink::Follow, false, true, 0},
+        {"to-device", FinalLink::Follow, false, true, 0},
+        {"folder", FinalLink::Follow, false, true, 0},
+        {"dangling", FinalLink::Follow, false, false, ENOENT},
+        {"missing", FinalLink::Follow, false, false, ENOENT},
+    };
+    const FileDescriptor folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const auto& c : cases) {
+        const OpenedFile opened = OpenFileForReading(folder.get(), c.name, c.link);
+        EXPECT_EQ(opened.fd.valid(), c.opened) << c.name;
+        EXPECT_EQ(opened.found, c.found) << c.name;
+        EXPECT_EQ(opened.notRegular, c.found && !c.opened) << c.name;
+        EXPECT_EQ(opened.error, c.error) << c.name;
+        if (opened.fd) {
+            char bytes[8];
+            EXPECT_EQ(ReadSome(opened.fd.get(), bytes, sizeof bytes), 3) << c.name;
+        } else {
+            EXPECT_FALSE(ReadFailureText(opened).empty());
+        }
+    }
+    std::string out;
+    std::string error;
+    EXPECT_FALSE(ReadFileLimited(dir / "to-fifo", 10, out, &error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_FALSE(ReadFileLimited(dir / "missing", 10, out, &error));
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+}
+
+// Opening some devices has side effects (a new terminal for /dev/ptmx), so a refused
+// name must never have been opened at all. The kernel reports every real open of a
+// FIFO to a watcher; a type check through an O_PATH descriptor is not one.
+TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
+{
+    TestDir dir;
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, dir / "index-link");
+    const FileDescriptor watcher(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ASSERT_TRUE(watcher.valid());
+    ASSERT_GE(::inotify_add_watch(watcher.get(), fifo.c_str(), IN_OPEN), 0);
+
+    std::string out;
+    EXPECT_FALSE(ReadFileLimited(fifo, 10, out));
+    EXPECT_FALSE(ReadFileLimited(dir / "index-link", 10, out));
+    EXPECT_FALSE(OpenFileForReading(dir / "index-link").fd.valid());
+
+    char events[4096];
+    EXPECT_EQ(::read(watcher.get(), events, sizeof events), -1) << "the FIFO was opened";
+    // The watch itself works: a real open is seen.
+    const FileDescriptor real(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    EXPECT_GT(::read(watcher.get(), events, sizeof events), 0);
+}
+
+TEST(FileDescriptor, ClosesOnceWhenMovedOrReset)
+{
+    const int raw = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(raw, 0);
+    {
+        FileDescriptor first(raw);
+        FileDescriptor second(std::move(first));
+        EXPECT_FALSE(first.valid());
+        EXPECT_EQ(second.get(), raw);
+        EXPECT_NE(::fcntl(raw, F_GETFD), -1);
+    }
+    EXPECT_EQ(::fcntl(raw, F_GETFD), -1); // closed by the one owner left
+}
+
+} // namespace
+} // namespace tessaloom
