@@ -55,7 +55,7 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
     keys.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const IndexEntry& e = entries[i];
-        std::string raw = e.DateKey + '\x06' + e.Label + '\x06' + e.FileName;
+        std::string raw = e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
         std::string folded = AsciiLowered(raw);
         keys.push_back({std::move(folded), std::move(raw), i});
     }

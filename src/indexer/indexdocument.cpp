@@ -1,5 +1,6 @@
 #include "indexer/indexdocument.h"
 
+#include "indexer/entryline.h"
 #include "platform/atomicfile.h"
 #include "platform/textcodec.h"
 
@@ -131,19 +132,38 @@ std::string EscapeTitle(std::string_view title)
 
 std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 {
-    const std::string_view title = TrimSpaces(entry.Label);
-    const std::string link = EncodeLinkTarget(entry.FileName);
-    const std::string date = DateTextFromKey(entry.DateKey, formats);
+    using namespace entryline;
+    const std::string_view title = TrimSpaces(entry.label);
+    const std::string link = EncodeLinkTarget(entry.fileName);
+    const std::string date = DateTextFromKey(entry.dateKey, formats);
     std::string line;
+    line.reserve(160 + 2 * link.size() + title.size());
     if (IEquals(title, "Image")) {
-        line = "<TD align=center><a href=\"" + link +
-               "\" target=new align=center alt=Image><img src=\"" + link +
-               "\" width=150 height=150></a><br><font size=-1>" + date + "</font></TD>";
+        line += kPictureCellStart;
+        line += kLinkStart;
+        line += '"';
+        line += link;
+        line += kTargetEnd;
+        line += kPictureLinkEnd;
+        line += kImageMarker;
+        line += '"';
+        line += link;
+        line += kImageEnd;
+        line += kLinkEnd;
     } else {
-        line = "<TD align=center width=150 height=150><a href=\"" + link +
-               "\" target=new align=center>" + EscapeTitle(title) + "</a><br><br><font size=-1>" +
-               date + "</font></TD>";
+        line += kPageCellStart;
+        line += kLinkStart;
+        line += '"';
+        line += link;
+        line += '"';
+        line += kTitleStart;
+        line += EscapeTitle(title);
+        line += kLinkEnd;
+        line += "<br>";
     }
+    line += kDateStart;
+    line += date;
+    line += kDateEnd;
     return line;
 }
 

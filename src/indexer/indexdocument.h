@@ -19,11 +19,11 @@ inline constexpr std::string_view kProductPageAddress = "http://www.tessaloom.ex
 struct IndexEntry
 {
     /// Last-modified local time as "yyyy/mm/dd hh:nn:ss" (24-hour).
-    std::string DateKey;
+    std::string dateKey;
     /// The title found in the file, or a kind label (those begin with blanks).
-    std::string Label;
+    std::string label;
     /// The file's bare name, in its real letter case.
-    std::string FileName;
+    std::string fileName;
 };
 
 /// Everything written into a document besides its entries.

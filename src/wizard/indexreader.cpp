@@ -1,5 +1,6 @@
 #include "wizard/indexreader.h"
 
+#include "indexer/entryline.h"
 #include "indexer/indexdocument.h"
 #include "indexer/replacealltext.h"
 #include "platform/textcodec.h"
@@ -15,17 +16,6 @@
 namespace tessaloom {
 
 namespace {
-
-// The fixed texts that the document writer puts around each piece of an entry.
-constexpr std::string_view kEntryPrefix = "<TD align=center";
-constexpr std::string_view kLinkStart = "<a href=";
-constexpr std::size_t kTargetOffset = 9; // "<a href=" and its opening double quote
-constexpr std::string_view kTargetEnd = "\" target=new";
-constexpr std::string_view kTitleStart = " target=new align=center>";
-constexpr std::string_view kTitleEnd = "</a>";
-constexpr std::string_view kImageMarker = "<img src=";
-constexpr std::string_view kDateStart = "<br><font size=-1>";
-constexpr std::string_view kDateEnd = "</font></TD>";
 
 constexpr std::size_t kDateColumnWidth = 25;
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -166,6 +156,7 @@ IndexList Unreadable(IndexList& list, std::string_view reason)
 
 bool CutLinkTarget(std::string_view line, std::string_view& target)
 {
+    using namespace entryline;
     const std::size_t link = line.find(kLinkStart);
     if (link == std::string_view::npos)
         return false;
@@ -179,7 +170,8 @@ bool CutLinkTarget(std::string_view line, std::string_view& target)
 
 bool CutEntryLine(std::string_view line, EntryLineFields& fields)
 {
-    if (!line.starts_with(kEntryPrefix))
+    using namespace entryline;
+    if (!line.starts_with(kPrefix))
         return false;
     std::string_view target;
     if (!CutLinkTarget(line, target))
@@ -198,11 +190,11 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
         if (titleMarker == std::string_view::npos)
             return false;
         const std::size_t titleStart = titleMarker + kTitleStart.size();
-        const std::size_t titleEnd = line.find(kTitleEnd, titleStart);
+        const std::size_t titleEnd = line.find(kLinkEnd, titleStart);
         if (titleEnd == std::string_view::npos)
             return false;
         fields.title = TrimSpaces(line.substr(titleStart, titleEnd - titleStart));
-        searchFrom = titleEnd + kTitleEnd.size();
+        searchFrom = titleEnd + kLinkEnd.size();
     } else {
         fields.title = {};
     }

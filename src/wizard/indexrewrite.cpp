@@ -1,5 +1,6 @@
 #include "wizard/indexrewrite.h"
 
+#include "indexer/entryline.h"
 #include "indexer/indexdocument.h"
 #include "platform/atomicfile.h"
 #include "wizard/indexfolder.h"
@@ -16,8 +17,6 @@ namespace tessaloom {
 
 namespace {
 
-constexpr std::string_view kLinkLinePrefix = "<a href=";
-constexpr std::string_view kEntryLinePrefix = "<TD align=center";
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 // Copies lines to the new document, holding at most one line of bounded length.
@@ -93,7 +92,7 @@ private:
 
     bool targetIsGone(std::string_view line) const
     {
-        if (!line.starts_with(kLinkLinePrefix) && !line.starts_with(kEntryLinePrefix))
+        if (!line.starts_with(entryline::kLinkStart) && !line.starts_with(entryline::kPrefix))
             return false;
         std::string_view target;
         if (!CutLinkTarget(line, target))
