@@ -45,6 +45,33 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// Bytes written as "%XX" in a link: those that would end the link or the line or
+// split the entry for the index reader ('"', ',', control bytes), "%" itself, and
+// those that give a name another meaning in a web address: a scheme (":"), a query
+// or fragment ("?", "#"), a reference ("&"), a folder ("\" to some browsers),
+// markup ("<", ">").
+bool EncodedInLink(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F)
+        return true;
+    switch (c) {
+    case '"':
+    case '#':
+    case '%':
+    case '&':
+    case ',':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '\\':
+        return true;
+    default:
+        return false;
+    }
+}
+
 int HexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -72,28 +99,17 @@ std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& forma
 
 std::string EncodeLinkTarget(std::string_view fileName)
 {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(fileName.size());
     for (char c : fileName) {
-        switch (c) {
-        case '%':
-            out += "%25";
-            break;
-        case '"':
-            out += "%22";
-            break;
-        case ',':
-            out += "%2C";
-            break;
-        case '\r':
-            out += "%0D";
-            break;
-        case '\n':
-            out += "%0A";
-            break;
-        default:
+        if (EncodedInLink(c)) {
+            const auto b = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
             out += c;
-            break;
         }
     }
     return out;
@@ -115,11 +131,11 @@ std::string DecodeLinkTarget(std::string_view link)
     return out;
 }
 
-std::string EscapeTitle(std::string_view title)
+std::string EscapeMarkup(std::string_view text)
 {
     std::string out;
-    out.reserve(title.size());
-    for (char c : title) {
+    out.reserve(text.size());
+    for (char c : text) {
         if (c == '<')
             out += "&lt;";
         else if (c == '>')
@@ -157,7 +173,7 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         line += link;
         line += '"';
         line += kTitleStart;
-        line += EscapeTitle(title);
+        line += EscapeMarkup(title);
         line += kLinkEnd;
         line += "<br>";
     }
@@ -170,7 +186,9 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 std::string BuildIndexDocument(const IndexDocumentHeader& header,
                                const std::vector<IndexEntry>& entries)
 {
-    const std::string folderAndPattern = header.folder + "/" + header.pattern;
+    // The folder and the pattern may hold any byte but "/" and NUL: markup in them
+    // must show as text, as in titles.
+    const std::string folderAndPattern = EscapeMarkup(header.folder + "/" + header.pattern);
     std::string doc;
     doc.reserve(4096 + entries.size() * 256);
     Line(doc, "<HTML>");

@@ -57,19 +57,22 @@ std::string MakeDateKey(const LocalDateTime& dt);
 /// leading "0", lower-cased ("12/7/2026  1:46 pm"). Empty for a malformed key.
 std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& formats);
 
-/// A file name as it is written inside the double quotes of a link. Blanks and "&"
-/// stay as they are; the few bytes that would end the link or the line, or split
-/// the entry for the index reader, are percent-encoded: '%' "%25", '"' "%22",
-/// ',' "%2C", CR "%0D", LF "%0A". Browsers decode these in a link to the same
-/// name, and DecodeLinkTarget gives the name back.
+/// A file name as it is written inside the double quotes of a link. Blanks and
+/// bytes from 0x80 up stay as they are; control bytes, '"', "#", "%", "&", ",",
+/// ":", "<", ">", "?" and "\" are written "%XX" (upper-case hex), so that a name
+/// can neither end the link or the line, nor split the entry for the index
+/// reader, nor read as a scheme, query or fragment to the browser. Browsers
+/// decode these in a link to the same name, and DecodeLinkTarget gives the name
+/// back.
 std::string EncodeLinkTarget(std::string_view fileName);
 
 /// Undoes EncodeLinkTarget: every "%" followed by two hexadecimal digits becomes
 /// that byte; anything else is kept as it is.
 std::string DecodeLinkTarget(std::string_view link);
 
-/// A title as written into its cell: "<" as "&lt;" and ">" as "&gt;", so a page
-/// title cannot put markup or script into the index page. "&" stays as it is.
-std::string EscapeTitle(std::string_view title);
+/// Text as written into the page: "<" as "&lt;" and ">" as "&gt;", so that a
+/// title, folder or pattern cannot put markup or script into the index page. "&"
+/// stays as it is (titles keep the references of their own pages).
+std::string EscapeMarkup(std::string_view text);
 
 } // namespace tessaloom

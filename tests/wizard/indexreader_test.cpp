@@ -365,6 +365,7 @@ TEST(ReadIndexDocument, ReadsBackWhatTheIndexBuilderWrote)
         {"say \"hi\"", "a < b > c", "2024/10/05 00:05:00", "10/5/2024  12:05 am      \ta < b > c"},
         {"100% sure", "&amp;amp; &lt;b&gt;", "2024/01/01 09:00:00",
          " 1/1/2024  9:00 am       \t& <b>"},
+        {"q?x#y:z\\w\tv", "Odd name", "2024/01/01 09:00:00", " 1/1/2024  9:00 am       \tOdd name"},
         {"refs", "&#174; and &#153;", "2024/01/01 09:00:00",
          " 1/1/2024  9:00 am       \t\u00AE and &#153;"},
         {"apostrophe", "it&#8217;s", "2024/01/01 09:00:00", " 1/1/2024  9:00 am       \tits"},
