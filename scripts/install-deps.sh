@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev qt6-multimedia-dev
 )
 missing=()
 for p in "${packages[@]}"; do

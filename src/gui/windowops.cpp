@@ -3,12 +3,19 @@
 #include "gui/programcontext.h"
 #include "shell/twips.h"
 
+#include <QAudioDevice>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QMediaDevices>
 #include <QScreen>
+#include <QSoundEffect>
+#include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
-// First cut: geometry and placement; slides jump to their end and sounds are silent
-// until the animated and audible versions land.
+#include <algorithm>
+
 namespace tessaloom::gui {
 
 namespace {
@@ -18,6 +25,41 @@ double logicalDpi(const QWidget* form)
     const QScreen* screen =
         form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+// The longest a sound may hold up its caller. The program's sounds last well
+// under half a second; a stuck audio device must not freeze the window.
+constexpr int kLongestSoundMs = 1500;
+
+void letEventsRun()
+{
+    QCoreApplication::processEvents();
+}
+
+// Runs a slide plan on the real window: each step sets one coordinate and lets
+// events run, so the window is repainted as it moves. The other coordinate stays
+// at its pixel, so rounding between twips and pixels cannot make it wander.
+void runSlide(QWidget* form, const SlidePlan& plan)
+{
+    if (!plan.soundBefore.empty())
+        PlaySoundFile(QString::fromStdString(plan.soundBefore));
+    const double dpi = logicalDpi(form);
+    const QPoint start = form->pos();
+    for (const int position : plan.positions) {
+        const int pixels = TwipsToPixels(position, dpi);
+        form->move(plan.axis == SlideAxis::Left ? QPoint(pixels, start.y())
+                                                : QPoint(start.x(), pixels));
+        letEventsRun();
+    }
+    if (plan.hideAfter)
+        form->hide();
+    if (plan.finalLeft || plan.finalTop) {
+        const QPoint now = form->pos();
+        form->move(plan.finalLeft ? TwipsToPixels(*plan.finalLeft, dpi) : now.x(),
+                   plan.finalTop ? TwipsToPixels(*plan.finalTop, dpi) : now.y());
+    }
+    if (!plan.soundAfter.empty())
+        PlaySoundFile(QString::fromStdString(plan.soundAfter));
 }
 
 } // namespace
@@ -71,20 +113,54 @@ void KeepWindowPlacement(QWidget* form, int mode)
 
 void SlideIn(QWidget* form, const QString& direction)
 {
-    Q_UNUSED(form);
-    Q_UNUSED(direction);
+    runSlide(form, tessaloom::SlideIn(WindowRectInTwips(form), direction.toStdString(),
+                                      ScreenSizeInTwips(form)));
 }
 
 void SlideOut(QWidget* form, const QString& direction)
 {
-    Q_UNUSED(direction);
-    form->hide();
+    runSlide(form, tessaloom::SlideOut(WindowRectInTwips(form), direction.toStdString(),
+                                       ScreenSizeInTwips(form)));
 }
 
 void PlaySoundFile(const QString& fileName, int flags)
 {
-    Q_UNUSED(fileName);
-    Q_UNUSED(flags);
+    Q_UNUSED(flags); // every caller plays synchronously
+    const std::string path = SoundFilePath(Program().programFolder(), fileName.toStdString());
+    if (path.empty())
+        return;
+    // Plays to the end as the callers expect (a slide-out moves only after its
+    // sound), but inside a local event loop, so the windows keep repainting, and
+    // never for longer than kLongestSoundMs. No output device: silence.
+    if (!QMediaDevices::defaultAudioOutput().isNull()) {
+        QSoundEffect effect;
+        QEventLoop loop;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+        bool started = false;
+        const auto playWhenReady = [&] {
+            if (effect.status() == QSoundEffect::Ready && !started) {
+                started = true;
+                effect.play();
+            } else if (effect.status() == QSoundEffect::Error) {
+                loop.quit();
+            }
+        };
+        QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, playWhenReady);
+        QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] {
+            if (!effect.isPlaying())
+                loop.quit();
+        });
+        effect.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
+        playWhenReady();
+        if (effect.status() != QSoundEffect::Error) {
+            guard.start(kLongestSoundMs);
+            loop.exec();
+        }
+        effect.stop();
+    }
+    letEventsRun();
 }
 
 } // namespace tessaloom::gui
