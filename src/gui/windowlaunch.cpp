@@ -5,20 +5,4 @@ namespace tessaloom::gui {
 
 void ShowViewDeleteWizard(QWidget*) {}
 
-void ShowQuickStart(QWidget*) {}
-
-void ShowAbout(QWidget*, QWidget*) {}
-
-void OpenHelpContents(QWidget*) {}
-
-bool CheckForUpdates(QWidget*)
-{
-    return true;
-}
-
-bool RunStartupWindows()
-{
-    return true;
-}
-
 } // namespace tessaloom::gui
