@@ -74,6 +74,9 @@ int RunListCommand(const std::vector<std::string>& args, Streams& streams)
                     << kIndexFieldLimit - 1 << " were read\n";
     else if (list.end == IndexReadEnd::SizeLimit)
         streams.err << "tessaloom-cli: the entries are too large; the list was cut short\n";
+    else if (list.end == IndexReadEnd::ByteLimit)
+        streams.err << "tessaloom-cli: the document is too large; only its first "
+                    << kMaxIndexDocumentBytes / (1024 * 1024) << " MB were read\n";
     return kExitOk;
 }
 

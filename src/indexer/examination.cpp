@@ -1,15 +1,12 @@
 #include "indexer/examination.h"
 
 #include "indexer/replacealltext.h"
+#include "platform/readfile.h"
 #include "platform/textcodec.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaloom {
 
@@ -211,34 +208,18 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
     buffer.resize(kExaminedBytes);
     std::size_t got = 0;
     const std::string name(fileName);
-    struct stat st
-    {
-    };
-    bool exists = false;
-    // O_NONBLOCK: a name that turned into a FIFO since it was listed must not hang the run.
-    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        exists = ::fstat(fd, &st) == 0;
-        if (exists && S_ISREG(st.st_mode)) {
-            const auto size = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
-            const std::size_t want = std::min(size, kExaminedBytes);
-            while (got < want) {
-                const ssize_t n = ::read(fd, buffer.data() + got, want - got);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                got += static_cast<std::size_t>(n);
-            }
-        }
-        ::close(fd);
-    } else {
-        // Unreadable (no permission) is not the same as gone: it is still listed.
-        exists = ::fstatat(folderFd, name.c_str(), &st, 0) == 0;
+    // A name that turned into a FIFO or a device since it was listed is examined
+    // with empty content and never opened; one without read permission is still
+    // listed: unreadable is not the same as gone.
+    const OpenedFile file = OpenFileForReading(folderFd, name.c_str(), FinalLink::Follow);
+    if (file.fd) {
+        const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
+        int error = 0;
+        got = ReadFull(file.fd.get(), buffer.data(), std::min(size, kExaminedBytes), error);
     }
     if (facts) {
-        facts->exists = exists;
-        facts->modified = exists ? st.st_mtime : 0;
+        facts->exists = file.found;
+        facts->modified = file.found ? file.info.st_mtime : 0;
     }
     CallYield(yield);
     return ExamineContent(fileName, std::string_view(buffer.data(), got), indexName, yield);

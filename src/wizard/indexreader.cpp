@@ -3,15 +3,14 @@
 #include "indexer/entryline.h"
 #include "indexer/indexdocument.h"
 #include "indexer/replacealltext.h"
+#include "platform/readfile.h"
 #include "platform/textcodec.h"
 #include "wizard/indexfolder.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaloom {
 
@@ -346,18 +345,9 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     IndexList list;
     list.document = document.is_absolute() ? document : ProcessCurrentFolder() / document;
 
-    const int fd = ::open(list.document.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Unreadable(list, std::strerror(errno));
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const std::string reason =
-            S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file";
-        ::close(fd);
-        return Unreadable(list, reason);
-    }
+    const OpenedFile file = OpenFileForReading(list.document, FinalLink::Follow);
+    if (!file.fd)
+        return Unreadable(list, ReadFailureText(file));
 
     IndexFolder folder(list.document.parent_path());
     folder.allowSnapshot();
@@ -369,21 +359,26 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     const auto onField = [&](std::string_view field) { rows.examine(field); };
 
     std::string buffer(kReadChunk, '\0');
+    std::size_t total = 0;
     bool more = true;
     while (more && !rows.full()) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            return Unreadable(list, std::strerror(err));
-        }
+        // One byte past the limit tells a document of exactly the limit from a longer one.
+        const std::size_t want = std::min(buffer.size(), kMaxIndexDocumentBytes + 1 - total);
+        const ssize_t n = ReadSome(file.fd.get(), buffer.data(), want);
+        if (n < 0)
+            return Unreadable(list, std::strerror(errno));
         if (n == 0)
             break;
-        more = splitter.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), onField);
+        const std::size_t take =
+            std::min(static_cast<std::size_t>(n), kMaxIndexDocumentBytes - total);
+        total += take;
+        more = splitter.feed(std::string_view(buffer.data(), take), onField);
+        if (take < static_cast<std::size_t>(n)) {
+            // The field cut at the limit is not examined.
+            list.end = IndexReadEnd::ByteLimit;
+            return list;
+        }
     }
-    ::close(fd);
     if (more && !rows.full())
         splitter.finish(onField);
     if (splitter.limitReached())

@@ -20,6 +20,10 @@ inline constexpr std::size_t kIndexFieldLimit = 250000;
 inline constexpr std::size_t kMaxIndexFieldBytes = 16 * 1024;
 /// Reading also stops once the rows hold this much text.
 inline constexpr std::size_t kMaxIndexListBytes = 256 * 1024 * 1024;
+/// No more of a document is read than this, nor is a longer one rewritten. The
+/// program's own documents stay far below it (250,000 entries take under 100 MB);
+/// it keeps a huge or sparse file from keeping the reader busy for minutes.
+inline constexpr std::size_t kMaxIndexDocumentBytes = 256 * 1024 * 1024;
 
 /// One row of the wizard's list and its hidden companion list.
 struct WizardRow
@@ -42,6 +46,7 @@ enum class IndexReadEnd
     EndOfDocument,
     FieldLimit, // kIndexFieldLimit fields were counted
     SizeLimit,  // the rows reached kMaxIndexListBytes
+    ByteLimit,  // kMaxIndexDocumentBytes of the document were read
 };
 
 struct IndexList

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -276,6 +277,37 @@ TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
         const IndexList list = ReadIndexDocument(doc);
         ASSERT_EQ(list.status, IndexListStatus::Loaded);
         EXPECT_EQ(Targets(list), expected) << padding;
+    }
+}
+
+// Reading stops at the byte limit: a sparse document far larger than any the
+// program writes is not read to its end, and the field cut there is not listed.
+TEST(ReadIndexDocument, StopsAtTheByteLimit)
+{
+    TestDir dir;
+    dir.createFile("first", "x");
+    dir.createFile("cut", "x");
+    const std::string head = Cell("first", "T", "d") + "\r\n";
+    const std::string cut = "\r\n" + Cell("cut", "T", "d");
+    const auto doc = dir.createFile("!ndex.htm", head);
+    for (const std::size_t size : {kMaxIndexDocumentBytes, kMaxIndexDocumentBytes + (1u << 30)}) {
+        // The cut cell ends exactly on the limit; a line end follows only in a
+        // longer document.
+        ASSERT_EQ(::truncate(doc.c_str(), static_cast<off_t>(kMaxIndexDocumentBytes - cut.size())),
+                  0);
+        const int fd = ::open(doc.c_str(), O_WRONLY | O_APPEND);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, cut.data(), cut.size()), static_cast<ssize_t>(cut.size()));
+        ::close(fd);
+        ASSERT_EQ(::truncate(doc.c_str(), static_cast<off_t>(size)), 0);
+
+        const IndexList list = ReadIndexDocument(doc);
+        const bool over = size > kMaxIndexDocumentBytes;
+        EXPECT_EQ(list.end, over ? IndexReadEnd::ByteLimit : IndexReadEnd::EndOfDocument);
+        std::vector<std::string> expected = {(dir / "first").string()};
+        if (!over)
+            expected.push_back((dir / "cut").string());
+        EXPECT_EQ(Targets(list), expected) << size;
     }
 }
 
