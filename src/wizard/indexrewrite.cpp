@@ -3,21 +3,23 @@
 #include "indexer/entryline.h"
 #include "indexer/indexdocument.h"
 #include "platform/atomicfile.h"
+#include "platform/readfile.h"
 #include "wizard/indexfolder.h"
 #include "wizard/indexreader.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaloom {
 
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+// A longer line is copied through unjudged; the program's own lines are far
+// shorter, and one line at a time is held in memory.
+constexpr std::size_t kMaxJudgedLineBytes = 1024 * 1024;
 
 // Copies lines to the new document, holding at most one line of bounded length.
 class LineCopier
@@ -52,7 +54,7 @@ private:
     {
         if (piece.empty())
             return;
-        if (!m_passThrough && m_line.size() + piece.size() > kMaxIndexFieldBytes) {
+        if (!m_passThrough && m_line.size() + piece.size() > kMaxJudgedLineBytes) {
             // Far longer than any line worth dropping: copy it through as it comes.
             m_out.write(m_line);
             m_line.clear();
@@ -90,17 +92,30 @@ private:
         m_lastWasCr = false;
     }
 
+    // The reader takes a line apart at commas and CRs and lists each piece on
+    // its own, so a line may hold several entries. It is dropped only when it
+    // holds at least one and every one of them names a file that is gone.
     bool targetIsGone(std::string_view line) const
     {
-        if (!line.starts_with(entryline::kLinkStart) && !line.starts_with(entryline::kPrefix))
-            return false;
-        std::string_view target;
-        if (!CutLinkTarget(line, target))
-            return false;
-        const std::string name = DecodeLinkTarget(target);
-        // Only a name of this folder that has nothing left under it is dropped;
-        // a line naming anything else is copied as the document had it.
-        return m_folder.isGone(name);
+        bool anyEntry = false;
+        for (std::size_t from = 0; from <= line.size();) {
+            std::size_t end = line.find_first_of(",\r", from);
+            if (end == std::string_view::npos)
+                end = line.size();
+            const std::string_view field = line.substr(from, end - from);
+            from = end + 1;
+            std::string_view target;
+            if ((!field.starts_with(entryline::kLinkStart) &&
+                 !field.starts_with(entryline::kPrefix)) ||
+                !CutLinkTarget(field, target))
+                continue;
+            // Only a name of this folder that has nothing left under it counts as
+            // gone; a piece naming anything else keeps the line as the document had it.
+            if (!m_folder.isGone(DecodeLinkTarget(target)))
+                return false;
+            anyEntry = true;
+        }
+        return anyEntry;
     }
 
     AtomicFile& m_out;
@@ -116,49 +131,50 @@ private:
 RewriteResult RewriteIndexDocument(const std::filesystem::path& document)
 {
     RewriteResult result;
-    const int fd = ::open(document.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.error = document.string() + ": " + std::strerror(errno);
+    const OpenedFile file = OpenFileForReading(document, FinalLink::Follow);
+    if (!file.fd) {
+        result.error = document.string() + ": " + ReadFailureText(file);
         return result;
     }
-    struct stat st
-    {
+    const auto tooLarge = [&] {
+        result.error = document.string() + ": larger than " +
+                       std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
+                       " MB, so not rewritten; its entries of deleted files stay listed";
+        return result;
     };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.error = document.string() + ": not a regular file";
-        ::close(fd);
-        return result;
-    }
+    if (static_cast<std::uint64_t>(file.info.st_size) > kMaxIndexDocumentBytes)
+        return tooLarge();
 
     const IndexFolder folder(document.parent_path());
     if (!folder.isOpen()) {
         result.error = folder.error();
-        ::close(fd);
         return result;
     }
     AtomicFile out(document);
     if (!out.open()) {
         result.error = out.error();
-        ::close(fd);
         return result;
     }
     LineCopier copier(out, folder);
     std::string buffer(kReadChunk, '\0');
+    std::size_t total = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ReadSome(file.fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             result.error = document.string() + ": " + std::strerror(errno);
-            ::close(fd);
             out.discard();
             return result;
         }
         if (n == 0)
             break;
+        total += static_cast<std::size_t>(n);
+        if (total > kMaxIndexDocumentBytes) {
+            // It grew while being read.
+            out.discard();
+            return tooLarge();
+        }
         copier.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
-    ::close(fd);
     copier.finish();
     if (!out.commit()) {
         result.error = out.error();

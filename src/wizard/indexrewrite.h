@@ -14,10 +14,11 @@ struct RewriteResult
 };
 
 /// Rewrites the index document after files were deleted: every line is copied and
-/// ended by CR LF, except a link line (beginning "<a href=") or an entry line
-/// (beginning "<TD align=center") whose file is gone from the document's folder.
-/// The new text goes to a temporary file that replaces the document only once it
-/// is complete; on any failure the document stays exactly as it was.
+/// ended by CR LF, except a line whose entries (its pieces between commas and
+/// CRs that begin "<a href=" or "<TD align=center") all name files gone from the
+/// document's folder. The new text goes to a temporary file that replaces the
+/// document only once it is complete; on any failure, and for a document too
+/// large to read (kMaxIndexDocumentBytes), the document stays exactly as it was.
 RewriteResult RewriteIndexDocument(const std::filesystem::path& document);
 
 } // namespace tessaloom

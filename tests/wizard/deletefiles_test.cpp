@@ -1,6 +1,7 @@
 #include "indexer/indexdocument.h"
 #include "support/testdir.h"
 #include "wizard/deletefiles.h"
+#include "wizard/indexreader.h"
 #include "wizard/indexrewrite.h"
 
 #include <gtest/gtest.h>
@@ -274,6 +275,54 @@ TEST(RewriteIndexDocument, DropsLinesOfFilesThatAreGone)
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // Nothing is left beside it: the files, the folder, the document.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+// The reader lists every piece between commas and CRs on its own, so one line may
+// hold several entries; the line goes only with the last of them.
+TEST(RewriteIndexDocument, LineWithSeveralEntriesGoesOnlyWhenAllAreGone)
+{
+    const auto cell = [](std::string_view name) {
+        return "<TD align=center width=150 height=150><a href=\"" + std::string(name) +
+               "\" target=new align=center>T</a><br><br><font size=-1>d</font></TD>";
+    };
+    const struct
+    {
+        std::string line;
+        bool dropped;
+    } cases[] = {
+        {cell("here") + "," + cell("gone"), false},
+        {cell("gone") + "," + cell("here"), false},
+        {cell("gone") + "\r" + cell("here"), false},
+        {cell("gone") + ",<a href=\"here\" target=new>x</a>", false},
+        {cell("gone") + "," + cell("gone2"), true},
+        {cell("gone") + "\r" + cell("gone2") + ",,", true},
+        {cell("gone") + ",not an entry", true},
+        {"not an entry," + cell("gone"), true},
+        {"no entry,at all", false},
+    };
+    for (const auto& c : cases) {
+        TestDir dir;
+        dir.createFile("here", "x");
+        const std::string text = "<HTML>\r\n" + c.line + "\r\n</HTML>\r\n";
+        const auto doc = dir.createFile("!ndex.htm", text);
+        const RewriteResult result = RewriteIndexDocument(doc);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(ReadWholeFile(doc), c.dropped ? "<HTML>\r\n</HTML>\r\n" : text) << c.line;
+        EXPECT_EQ(result.linesDropped, c.dropped ? 1u : 0u) << c.line;
+    }
+}
+
+TEST(RewriteIndexDocument, DocumentAboveTheByteLimitIsLeftAlone)
+{
+    TestDir dir;
+    const auto doc = dir.createFile("!ndex.htm", "<a href=\"gone\" target=new>x</a>\r\n");
+    // Sparse, so it costs nothing: one byte more than the limit.
+    ASSERT_EQ(::truncate(doc.c_str(), static_cast<off_t>(kMaxIndexDocumentBytes) + 1), 0);
+    const RewriteResult result = RewriteIndexDocument(doc);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("not rewritten"), std::string::npos) << result.error;
+    EXPECT_EQ(std::filesystem::file_size(doc), kMaxIndexDocumentBytes + 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(RewriteIndexDocument, UnreadableDocumentIsReportedAndLeftAlone)
