@@ -48,6 +48,20 @@ bool SplitKeyLine(std::string_view line, std::string_view& key, std::size_t& equ
     return !key.empty();
 }
 
+/// The value as it goes into its line: enclosed in double quotes when the reader
+/// would otherwise change it (blanks at either end are trimmed, a pair of enclosing
+/// quotes is stripped), else as given.
+std::string StoredValue(std::string_view value)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool trimmed = !value.empty() && (blank(value.front()) || blank(value.back()));
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    if (!trimmed && !quoted)
+        return std::string(value);
+    return '"' + std::string(value) + '"';
+}
+
 bool IsBlank(std::string_view line)
 {
     return TrimBlanksAndTabs(line).empty();
@@ -153,7 +167,8 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
         keyName.find('=') != npos || keyName.front() == '[' || keyName.front() == ';') {
         return false;
     }
-    const std::string newLine = std::string(keyName) + "=" + std::string(value) + "\r\n";
+    const std::string stored = StoredValue(value);
+    const std::string newLine = std::string(keyName) + "=" + stored + "\r\n";
 
     const Line header = findSection(sectionName);
     if (!header.found) {
@@ -168,8 +183,9 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
 
     const Line existing = findKey(header, keyName);
     if (existing.found) {
+        // The changed line ends in CR LF like every line the program writes.
         const std::size_t valueBegin = m_content.find('=', existing.begin) + 1;
-        m_content.replace(valueBegin, existing.textEnd - valueBegin, value);
+        m_content.replace(valueBegin, existing.next - valueBegin, stored + "\r\n");
         return true;
     }
 

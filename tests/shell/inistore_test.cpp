@@ -88,7 +88,7 @@ TEST(IniStore, WriteChangesOnlyItsOwnLine)
     ASSERT_TRUE(WriteSetting("Third", "View/Delete Wizard", "00000000", path));
     EXPECT_EQ(ReadWholeFile(path), "; mine\n"
                                    "[general]\n"
-                                   "directory =/new\n"
+                                   "directory =/new\r\n"
                                    "Tail=1\n"
                                    "File Pattern=*.*\r\n"
                                    "\n"
@@ -102,6 +102,34 @@ TEST(IniStore, WriteChangesOnlyItsOwnLine)
     dir.createFile("b.ini", "[A]\nk=v");
     ASSERT_TRUE(WriteSetting("B", "k", "w", (dir / "b.ini").string()));
     EXPECT_EQ(ReadWholeFile(dir / "b.ini"), "[A]\nk=v\r\n[B]\r\nk=w\r\n");
+}
+
+TEST(IniStore, EveryValueComesBackAsWritten)
+{
+    TestDir dir;
+    const std::string path = (dir / "TSL.INI").string();
+    // Values the reader would trim or unquote go in double quotes; others as given.
+    const struct
+    {
+        std::string value;
+        std::string line;
+    } cases[] = {
+        {"/home/u/My Folder ", "\"/home/u/My Folder \""},
+        {" lead", "\" lead\""},
+        {"tab\t", "\"tab\t\""},
+        {"\"quoted\"", "\"\"quoted\"\""},
+        {"'single'", "\"'single'\""},
+        {" ", "\" \""},
+        {"in side", "in side"},
+        {"\"open", "\"open"},
+        {"\"", "\""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteSetting("General", "Directory", c.value, path)) << c.value;
+        EXPECT_EQ(ReadWholeFile(path), "[General]\r\nDirectory=" + c.line + "\r\n") << c.value;
+        EXPECT_EQ(ReadSetting("General", "Directory", "dflt", path), c.value);
+    }
 }
 
 TEST(IniStore, RefusesWhatWouldBreakTheFile)
@@ -146,7 +174,7 @@ TEST(IniStore, SurvivesHostileFiles)
     const std::string odd = dir.createFile("odd.ini", junk).string();
     EXPECT_EQ(ReadSetting("General", "k", "dflt", odd), "\"");
     ASSERT_TRUE(WriteSetting("General", "k", "v", odd));
-    EXPECT_EQ(ReadWholeFile(odd), junk.substr(0, junk.size() - 2) + "v\n");
+    EXPECT_EQ(ReadWholeFile(odd), junk.substr(0, junk.size() - 2) + "v\r\n");
 }
 
 } // namespace
