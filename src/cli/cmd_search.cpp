@@ -2,7 +2,7 @@
 
 #include "discovery/drivesearch.h"
 #include "discovery/mountedvolumes.h"
-#include "shell/appfolders.h"
+#include "shell/startup.h"
 
 #include <filesystem>
 #include <ostream>
@@ -55,7 +55,7 @@ public:
     {
         std::string line = text;
         for (char& c : line) {
-            if (c == '\r')
+            if (c == '\n')
                 c = ' ';
         }
         showProgress(line);
@@ -119,13 +119,12 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
 
     DriveSearchPlan plan;
     if (roots.empty()) {
-        const AppFolders folders = ResolveAppFolders(AppEnvironment::FromProcess());
+        // Found and created as start-up does, so both use the same files.
+        const AppFolders folders = SettleAppFolders(AppEnvironment::FromProcess());
         for (const Volume& volume : MountedVolumes())
             plan.volumes.push_back({volume.mountPoint, volume.entryText});
         plan.cacheHome = folders.cacheHome;
         plan.folderListPath = folders.folderListPath;
-        std::error_code ec;
-        std::filesystem::create_directories(folders.dataFolder, ec);
     } else {
         for (const std::string& root : roots) {
             if (!IsFolder(root))

@@ -1,7 +1,10 @@
 #include "shell/appfolders.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tessaloom {
 
@@ -11,6 +14,21 @@ std::string EnvOrEmpty(const char* name)
 {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
+}
+
+// Without HOME (a service, `env -i`), the user database still knows the home.
+std::string HomeOfUser()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry
+    {
+    };
+    struct passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
 }
 
 std::string WithoutTrailingSlash(std::string path)
@@ -47,6 +65,8 @@ AppEnvironment AppEnvironment::FromProcess()
     env.xdgDataHome = EnvOrEmpty("XDG_DATA_HOME");
     env.xdgCacheHome = EnvOrEmpty("XDG_CACHE_HOME");
     env.home = EnvOrEmpty("HOME");
+    if (env.home.empty())
+        env.home = HomeOfUser();
     return env;
 }
 

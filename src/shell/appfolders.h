@@ -13,7 +13,8 @@ struct AppEnvironment
 {
     /// Folder of the executable.
     std::filesystem::path programFolder;
-    /// $XDG_DATA_HOME, $XDG_CACHE_HOME and $HOME as found (may be empty).
+    /// $XDG_DATA_HOME and $XDG_CACHE_HOME as found (may be empty); $HOME, or the
+    /// user database's home folder when HOME is unset or empty.
     std::string xdgDataHome;
     std::string xdgCacheHome;
     std::string home;

@@ -88,6 +88,19 @@ std::string ExistingFileName(const std::string& folder, const std::string& name)
     return folder + (found.empty() ? name : found);
 }
 
+AppFolders SettleAppFolders(const AppEnvironment& env, bool* dataFolderReady)
+{
+    AppFolders folders = ResolveAppFolders(env);
+    const bool ready = EnsureDataFolder(folders.dataFolder);
+    if (dataFolderReady)
+        *dataFolderReady = ready;
+    // A data folder filled by hand may spell the names differently; use the file
+    // that is there rather than start a second one beside it.
+    folders.folderListPath = ExistingFileName(folders.dataFolder, "folders.dat");
+    folders.settingsPath = ExistingFileName(folders.dataFolder, "TSL.INI");
+    return folders;
+}
+
 bool MoveOlderFolderList(const AppFolders& folders)
 {
     if (!FindOrdinaryFile(folders.dataFolder, "folders").empty())
@@ -131,14 +144,8 @@ StartupResult RunStartup(const StartupEnvironment& env)
         return r;
     }
 
-    r.folders = ResolveAppFolders(env.app);
+    r.folders = SettleAppFolders(env.app, &r.dataFolderReady);
     r.helpFilePath = r.folders.programFolder + "help/index.html";
-    r.dataFolderReady = EnsureDataFolder(r.folders.dataFolder);
-
-    // A data folder filled by hand may spell the names differently; use the file
-    // that is there rather than start a second one beside it.
-    r.folders.folderListPath = ExistingFileName(r.folders.dataFolder, "folders.dat");
-    r.folders.settingsPath = ExistingFileName(r.folders.dataFolder, "TSL.INI");
 
     r.movedFolderList = MoveOlderFolderList(r.folders);
     r.movedSettingsFile = MoveOlderSettingsFile(r.folders);

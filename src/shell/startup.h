@@ -50,6 +50,11 @@ struct StartupResult
 /// first-start record. Every step that fails is passed over silently.
 StartupResult RunStartup(const StartupEnvironment& env);
 
+/// The program's folders with the data folder made ready (EnsureDataFolder) and the
+/// data files' names settled (ExistingFileName): the one way every part of the
+/// program that reads or writes the data files finds them.
+AppFolders SettleAppFolders(const AppEnvironment& env, bool* dataFolderReady = nullptr);
+
 /// Creates the data folder when nothing of its name exists (with any missing
 /// parents, as the XDG rules ask, mode 0700). True when it is a folder afterwards.
 bool EnsureDataFolder(const std::string& dataFolder);

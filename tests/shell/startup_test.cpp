@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
 namespace tessaloom {
 namespace {
 
@@ -147,6 +151,45 @@ TEST(Startup, MovesAnOlderFolderListNamedExactlyFolders)
         m.dir.createFile("data/Tessaloom/folders", "y");
         EXPECT_FALSE(RunStartup(m.env).movedFolderList);
         EXPECT_TRUE(fs::exists(m.prog("folders")));
+    }
+}
+
+TEST(Startup, DataFilesAreSettledInOnePlace)
+{
+    Machine m;
+    const fs::path folder = m.dir / "data" / "Tessaloom";
+    bool ready = false;
+    AppFolders f = SettleAppFolders(m.env.app, &ready);
+    EXPECT_TRUE(ready);
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(f.folderListPath, folder.string() + "/folders.dat");
+    EXPECT_EQ(f.settingsPath, folder.string() + "/TSL.INI");
+    // Names spelt otherwise by hand are the files used.
+    m.dir.createFile("data/Tessaloom/Folders.DAT", "");
+    m.dir.createFile("data/Tessaloom/tsl.ini", "");
+    f = SettleAppFolders(m.env.app);
+    EXPECT_EQ(f.folderListPath, folder.string() + "/Folders.DAT");
+    EXPECT_EQ(f.settingsPath, folder.string() + "/tsl.ini");
+}
+
+TEST(Startup, HomeFromTheUserDatabaseWithoutHOME)
+{
+    const char* saved = std::getenv("HOME");
+    const std::string savedHome = saved ? saved : "";
+    std::string homes[2];
+    ::unsetenv("HOME");
+    homes[0] = AppEnvironment::FromProcess().home;
+    ::setenv("HOME", "", 1);
+    homes[1] = AppEnvironment::FromProcess().home;
+    if (saved)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    const struct passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    for (const std::string& home : homes) {
+        EXPECT_EQ(home, user->pw_dir);
+        AppEnvironment env;
+        env.home = home;
+        EXPECT_EQ(ResolveAppFolders(env).dataFolder, home + "/.local/share/Tessaloom/");
     }
 }
 
