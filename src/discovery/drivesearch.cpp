@@ -47,7 +47,7 @@ private:
 
 std::string SearchingLabelText(const std::string& entryText)
 {
-    return "Searching \r" + entryText + " ...";
+    return "Searching \n" + entryText + " ...";
 }
 
 std::vector<std::string> SortFoundFolders(std::vector<std::string> folders)

@@ -25,7 +25,7 @@ public:
     virtual void showWindow() = 0;
     /// Empties the main window's suggested-folder combo.
     virtual void clearSuggestions() = 0;
-    /// Sets the "Searching ..." label; the text holds a carriage return.
+    /// Sets the "Searching ..." label; the text holds a line break ("\n").
     virtual void setSearchingLabel(const std::string& text) = 0;
     /// Slides the search window out upward, then unloads it.
     virtual void slideOutAndClose() = 0;
@@ -60,7 +60,7 @@ struct DriveSearchResult
     std::string writeError; ///< why the folder list could not be written
 };
 
-/// "Searching " + carriage return + the volume's entry + " ...".
+/// "Searching " + line feed + the volume's entry + " ...".
 std::string SearchingLabelText(const std::string& entryText);
 
 /// Puts found folders in ascending order without regard to case and drops every

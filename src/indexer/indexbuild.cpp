@@ -199,7 +199,7 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
         // Opening the browser or the wizard now would show an older index, or none,
         // as if this run had produced it.
         host.showError(kWriteErrorTitle,
-                       "The index file could not be written.\r\r" + outcome.error);
+                       "The index file could not be written.\n\n" + outcome.error);
         host.showMainWindow();
         return outcome;
     }

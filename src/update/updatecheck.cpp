@@ -156,7 +156,7 @@ std::string VersionAgeQuestion(const UpdateContext& context, std::time_t fileDat
     return "NOTE: " + context.productName + " version " + context.versionText +
            " was compiled on " + FormatShortDate(ToLocalDateTime(fileDate), context.formats) +
            " and, therefore, is " + FormatThousands(ageDays, context.formats) + " days old." +
-           "\r\r" + "Would you like to check for a more recent version now?";
+           "\n\n" + "Would you like to check for a more recent version now?";
 }
 
 std::string VersionCheckQuestion(const UpdateContext& context, bool reminder)
@@ -164,12 +164,12 @@ std::string VersionCheckQuestion(const UpdateContext& context, bool reminder)
     // The two wordings differ on purpose: the manual check has always said
     // "You current have", the reminder "You currently have".
     return std::string(reminder ? "You currently have " : "You current have ") +
-           context.productName + " version " + context.versionText + "\r\r" +
+           context.productName + " version " + context.versionText + "\n\n" +
            "Your web browser should be pointing to information showing the most recent "
            "updates.  If there is a later version of the program with updates or new features "
            "that you would like, you are encouraged to download and install that version before "
            "continuing." +
-           "\r\r" +
+           "\n\n" +
            "Select 'Yes' if you are satisfied with the version you have and wish to continue "
            "now.  Select 'No' if you do not have the latest version and wish to download and "
            "install the latest version before your continue.";

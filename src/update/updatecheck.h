@@ -25,7 +25,7 @@ inline constexpr const char* kAdminErrorText =
 inline constexpr const char* kVersionCheckTitle = "Version Check";
 inline constexpr const char* kBrowserErrorTitle = "Error Launching Browser";
 
-/// How a message box looks; carriage returns (code 13) separate paragraphs.
+/// How a message box looks; line feeds separate paragraphs.
 struct MessageBoxText
 {
     enum class Icon

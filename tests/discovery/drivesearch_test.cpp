@@ -44,8 +44,8 @@ TEST(DriveSearch, StepsRunInOrderAndTheCounterIsResetPerVolumeOnly)
     // one folder make the 50th.
     EXPECT_EQ(view.log,
               (std::vector<std::string>{"busy", "sound ClickBg.wav", "show", "clear",
-                                        "searching Searching \r/vol1 [ONE] ...", "label ",
-                                        "searching Searching \r/vol2 [/dev/sdb1] ...", "label ",
+                                        "searching Searching \n/vol1 [ONE] ...", "label ",
+                                        "searching Searching \n/vol2 [/dev/sdb1] ...", "label ",
                                         "found " + P(dir, "vol2/f0/Cache"),
                                         "label Folders Searched: 50", "slide", "reload", "idle"}));
     EXPECT_TRUE(result.written);

@@ -283,6 +283,7 @@ public:
     std::string folder;
     bool browser = false, wizard = false, browserWorks = true;
     std::vector<std::string> log;
+    std::string lastErrorText;
 
     std::string fileListFolder() override { return folder; }
     std::vector<std::string> refreshFileList() override
@@ -307,9 +308,10 @@ public:
         log.push_back("browser");
         return browserWorks;
     }
-    void showError(std::string_view title, std::string_view) override
+    void showError(std::string_view title, std::string_view text) override
     {
         log.push_back("error " + std::string(title));
+        lastErrorText = text;
     }
     void showWizardModal() override { log.push_back("wizard"); }
 };
@@ -358,6 +360,7 @@ TEST(RunIndexBuild, CancelAndWriteFailureSkipTheAfterActions)
     const auto outcome = RunIndexBuild(host, listener, LocaleFormats::EnglishUS());
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
     EXPECT_EQ(host.log.end()[-2], "error Error Writing Index");
+    EXPECT_EQ(host.lastErrorText, "The index file could not be written.\n\n" + outcome.error);
     EXPECT_EQ(host.log.back(), "show");
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "wizard"), 0);
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "browser"), 0);

@@ -100,11 +100,11 @@ TEST(UpdateCheck, HistoryPageWhenTheUpdaterCannotStart)
     EXPECT_EQ(platform.questions[0].title, "Version Check");
     EXPECT_EQ(platform.questions[0].icon, MessageBoxText::Icon::Question);
     EXPECT_EQ(platform.questions[0].text,
-              "You current have Tessaloom version 5.4.1\r\r"
+              "You current have Tessaloom version 5.4.1\n\n"
               "Your web browser should be pointing to information showing the most recent "
               "updates.  If there is a later version of the program with updates or new features "
               "that you would like, you are encouraged to download and install that version "
-              "before continuing.\r\r"
+              "before continuing.\n\n"
               "Select 'Yes' if you are satisfied with the version you have and wish to continue "
               "now.  Select 'No' if you do not have the latest version and wish to download and "
               "install the latest version before your continue.");
@@ -209,7 +209,7 @@ TEST(UpdateCheck, ReminderAfterThirtyCalendarDays)
                   "NOTE: Tessaloom version 5.4.1 was compiled on " +
                       FormatShortDate(ToLocalDateTime(c.fileDate), LocaleFormats::EnglishUS()) +
                       " and, therefore, is " + c.age +
-                      " days old.\r\rWould you like to check for a more recent version now?");
+                      " days old.\n\nWould you like to check for a more recent version now?");
         EXPECT_TRUE(platform.started.empty()); // declined
     }
 
@@ -235,7 +235,7 @@ TEST(UpdateCheck, AcceptedReminderUsesItsOwnWording)
     ASSERT_EQ(platform.opened.size(), 1u);
     EXPECT_FALSE(platform.opened[0].second); // no owner window
     ASSERT_EQ(platform.questions.size(), 2u);
-    EXPECT_EQ(platform.questions[1].text.rfind("You currently have Tessaloom version 5.4.1\r\r", 0),
+    EXPECT_EQ(platform.questions[1].text.rfind("You currently have Tessaloom version 5.4.1\n\n", 0),
               0u);
     EXPECT_FALSE(p.testFileLeft());
 
