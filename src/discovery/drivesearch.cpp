@@ -96,7 +96,7 @@ DriveSearchResult SearchDriveForFolders(const DriveSearchPlan& plan, FoldersSear
     result.folders = SortFoundFolders(std::move(observer.found()));
     if (!plan.folderListPath.empty()) {
         result.written = WriteFileAtomically(plan.folderListPath, FolderListText(result.folders),
-                                             &result.writeError);
+                                             &result.writeError, LinkAtTarget::WriteThrough);
     }
 
     view.slideOutAndClose();

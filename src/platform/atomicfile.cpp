@@ -1,9 +1,14 @@
 #include "platform/atomicfile.h"
 
-#include <algorithm>
+#include "platform/readfile.h"
+
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,14 +17,28 @@ namespace tessaloom {
 namespace {
 
 constexpr std::size_t kFlushSize = 1 << 16;
+constexpr int kMaxLinkHops = 40;
+constexpr int kTempSuffixLength = 6;
+// A temporary file this old belongs to a write that will never finish.
+constexpr std::time_t kStaleTemporaryAge = 5 * 60;
 
-mode_t CurrentUmask()
+mode_t ReadProcessUmask()
 {
-    // umask can only be read by setting it; restore it at once.
+    // /proc shows the umask without changing it; setting it to read it would race
+    // with any thread that creates a file meanwhile.
+    std::string status;
+    if (ReadFileLimited("/proc/self/status", 1 << 16, status)) {
+        const std::size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8) & 0777);
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
 }
+
+// Read while the program starts, before it has any thread of its own.
+const mode_t kProcessUmask = ReadProcessUmask();
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -36,9 +55,90 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
+bool IsTempSuffixChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+std::string TempName(const std::string& targetName)
+{
+    static constexpr char kChars[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char random[kTempSuffixLength] = {};
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        // Without the kernel's randomness, the clock still makes a clash unlikely;
+        // a clash only costs a retry (O_EXCL).
+        const auto seed = static_cast<unsigned long long>(std::time(nullptr)) ^
+                          (static_cast<unsigned long long>(::getpid()) << 20) ^
+                          reinterpret_cast<std::uintptr_t>(&random);
+        for (int i = 0; i < kTempSuffixLength; ++i)
+            random[i] = static_cast<unsigned char>(seed >> (i * 7));
+    }
+    std::string name = "." + targetName + ".";
+    for (const unsigned char r : random)
+        name += kChars[r % (sizeof kChars - 1)];
+    return name;
+}
+
+bool IsTempNameOf(std::string_view name, std::string_view targetName)
+{
+    if (name.size() != targetName.size() + 2 + kTempSuffixLength || name.front() != '.' ||
+        name.substr(1, targetName.size()) != targetName || name[targetName.size() + 1] != '.')
+        return false;
+    for (const char c : name.substr(targetName.size() + 2)) {
+        if (!IsTempSuffixChar(c))
+            return false;
+    }
+    return true;
+}
+
+int RemoveStaleIn(int folderFd, const std::string& targetName, std::time_t before)
+{
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return 0;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTempNameOf(entry->d_name, targetName))
+            continue;
+        struct stat st
+        {
+        };
+        if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_mtime < before &&
+            ::unlinkat(folderFd, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+// The file a chain of symbolic links ends at (itself when it is no link); a
+// relative link is read against its own folder. Empty after too many hops.
+std::filesystem::path EndOfLinks(std::filesystem::path path)
+{
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+            return path;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec)
+            return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return {};
+}
+
 } // namespace
 
-AtomicFile::AtomicFile(std::filesystem::path target) : m_target(std::move(target)) {}
+AtomicFile::AtomicFile(std::filesystem::path target, LinkAtTarget links)
+    : m_target(std::move(target)), m_links(links)
+{}
 
 AtomicFile::~AtomicFile()
 {
@@ -57,41 +157,66 @@ bool AtomicFile::open()
 {
     discard();
     m_error.clear();
-    std::filesystem::path folder = m_target.parent_path();
+    m_path = m_links == LinkAtTarget::WriteThrough ? EndOfLinks(m_target) : m_target;
+    if (m_path.empty())
+        return fail("Cannot replace", ELOOP);
+    std::filesystem::path folder = m_path.parent_path();
     if (folder.empty())
         folder = ".";
-    std::string tempName = ".";
-    tempName.append(m_target.filename().string());
-    tempName.append(".XXXXXX");
-    std::string pattern = (folder / tempName).string();
-    m_fd.reset(::mkstemp(pattern.data()));
-    if (!m_fd)
+    m_folder.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder)
         return fail("Cannot create a file beside", errno);
-    m_temp = pattern;
+    const std::string name = m_path.filename().string();
 
     // Keep the permissions of the file being replaced; a new file gets the usual
     // mode a program creates files with.
+    mode_t mode = 0666 & ~kProcessUmask;
     struct stat st
     {
     };
-    mode_t mode = 0666 & ~CurrentUmask();
-    if (::lstat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (::fstatat(m_folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+        if (::faccessat(m_folder.get(), name.c_str(), W_OK, AT_EACCESS) != 0)
+            return fail("Cannot replace", errno);
         mode = st.st_mode & 07777;
+    }
+
+    m_fd.reset(::openat(m_folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (!m_fd) {
+        // Only a file system without unnamed files falls back to a named one.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return fail("Cannot create a file beside", errno);
+        RemoveStaleIn(m_folder.get(), name, std::time(nullptr) - kStaleTemporaryAge);
+        for (int attempt = 0; attempt < 100 && !m_fd; ++attempt) {
+            const std::string tempName = TempName(name);
+            m_fd.reset(::openat(m_folder.get(), tempName.c_str(),
+                                O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+            if (m_fd)
+                m_tempName = tempName;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (!m_fd)
+            return fail("Cannot create a file beside", errno);
+    }
     ::fchmod(m_fd.get(), mode);
     return true;
 }
 
+bool AtomicFile::flush()
+{
+    const bool ok = WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size());
+    const int err = errno;
+    m_buffer.clear();
+    return ok || fail("Cannot write", err);
+}
+
 bool AtomicFile::write(std::string_view bytes)
 {
-    if (!m_fd)
+    if (!m_fd || !m_error.empty())
         return false;
     m_buffer.append(bytes);
-    if (m_buffer.size() >= kFlushSize) {
-        if (!WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size()))
-            return fail("Cannot write", errno);
-        m_buffer.clear();
-    }
-    return true;
+    return m_buffer.size() < kFlushSize || flush();
 }
 
 bool AtomicFile::commit()
@@ -102,47 +227,67 @@ bool AtomicFile::commit()
         discard();
         return false;
     }
-    bool ok = WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size());
-    m_buffer.clear();
-    if (!ok)
-        fail("Cannot write", errno);
-    if (ok && ::fdatasync(m_fd.get()) != 0) {
-        ok = false;
-        fail("Cannot write", errno);
+    bool ok = flush();
+    if (ok && ::fdatasync(m_fd.get()) != 0)
+        ok = fail("Cannot write", errno);
+    // An unnamed file gets its temporary name only now, complete.
+    if (ok && m_tempName.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+        for (int attempt = 0; attempt < 100 && m_tempName.empty(); ++attempt) {
+            const std::string tempName = TempName(m_path.filename().string());
+            if (::linkat(AT_FDCWD, self.c_str(), m_folder.get(), tempName.c_str(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                m_tempName = tempName;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (m_tempName.empty())
+            ok = fail("Cannot write", errno);
     }
-    if (m_fd.reset() != 0 && ok) {
-        ok = false;
-        fail("Cannot write", errno);
+    if (m_fd.reset() != 0 && ok)
+        ok = fail("Cannot write", errno);
+    const std::string name = m_path.filename().string();
+    if (ok && ::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), name.c_str()) != 0)
+        ok = fail("Cannot replace", errno);
+    if (ok) {
+        m_tempName.clear();
+        // The new name must survive a power cut as the data does.
+        ::fsync(m_folder.get());
     }
-    if (ok && ::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        ok = false;
-        fail("Cannot replace", errno);
-    }
-    if (!ok) {
-        ::unlink(m_temp.c_str());
-    }
-    m_temp.clear();
+    discard();
     return ok;
 }
 
 void AtomicFile::discard()
 {
     m_fd.reset();
-    if (!m_temp.empty()) {
-        ::unlink(m_temp.c_str());
-        m_temp.clear();
+    if (!m_tempName.empty()) {
+        ::unlinkat(m_folder.get(), m_tempName.c_str(), 0);
+        m_tempName.clear();
     }
+    m_folder.reset();
     m_buffer.clear();
 }
 
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
-                         std::string* error)
+                         std::string* error, LinkAtTarget links)
 {
-    AtomicFile file(target);
+    AtomicFile file(target, links);
     const bool ok = file.open() && file.write(content) && file.commit();
     if (!ok && error)
         *error = file.error();
     return ok;
+}
+
+int RemoveStaleTemporaryFiles(const std::filesystem::path& target, std::time_t before)
+{
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    const FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd)
+        return 0;
+    return RemoveStaleIn(folderFd.get(), target.filename().string(), before);
 }
 
 } // namespace tessaloom

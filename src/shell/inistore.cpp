@@ -73,7 +73,8 @@ bool IniDocument::load(const std::string& path)
 {
     m_content.clear();
     std::error_code ec;
-    const auto status = std::filesystem::symlink_status(path, ec);
+    // Followed: a link that leads nowhere yet is written through like any other.
+    const auto status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found)
         return true;
     if (ec)
@@ -233,7 +234,7 @@ bool WriteSettings(std::string_view section,
     bool changed = false;
     for (const auto& [key, value] : values)
         changed = doc.set(section, key, value) || changed;
-    return changed && WriteFileAtomically(path, doc.content());
+    return changed && WriteFileAtomically(path, doc.content(), nullptr, LinkAtTarget::WriteThrough);
 }
 
 } // namespace tessaloom

@@ -49,7 +49,7 @@ bool MoveFile(const std::string& source, const std::string& target)
     if (!ReadFileLimited(source, kMaxMovedFileSize + 1, content) ||
         content.size() > kMaxMovedFileSize)
         return false;
-    if (!WriteFileAtomically(target, content))
+    if (!WriteFileAtomically(target, content, nullptr, LinkAtTarget::WriteThrough))
         return false;
     ::unlink(source.c_str());
     return true;

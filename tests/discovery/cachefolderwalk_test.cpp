@@ -1,6 +1,6 @@
 #include "discovery/cachefolderwalk.h"
 
-#include "childprocess.h"
+#include "support/childprocess.h"
 #include "support/testdir.h"
 #include "walkrecorder.h"
 

@@ -2,11 +2,14 @@
 
 #include "indexer/examination.h"
 #include "platform/filelister.h"
+#include "support/childprocess.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessaloom {
 namespace {
@@ -365,6 +368,39 @@ TEST(RunIndexBuild, CancelAndWriteFailureSkipTheAfterActions)
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "wizard"), 0);
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "browser"), 0);
     // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2);
+}
+
+// A rename needs only the folder's permission, but a read-only page must be left
+// alone, as on the original platform. Root may write anything: run as "nobody".
+TEST(RunIndexBuild, ReadOnlyPageIsReportedAndLeftAlone)
+{
+    TestDir dir;
+    dir.createFile("page", "<title>t</title>");
+    const auto page = dir.createFile("!ndex.htm", "old page");
+    ::chmod(page.c_str(), 0444);
+    if (test::RunningAsRoot()) {
+        for (const auto& p : {dir.path(), page, dir / "page"})
+            ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    }
+    const auto outcome = test::RunInChild([&]() -> std::string {
+        if (test::RunningAsRoot() && !test::DropRootPrivileges())
+            return "cannot drop privileges";
+        FakeHost host;
+        host.folder = dir.path().string();
+        host.browser = true;
+        RecordingListener listener;
+        const IndexStatus status = RunIndexBuild(host, listener, LocaleFormats::EnglishUS()).status;
+        return std::string(status == IndexStatus::WriteFailed ? "failed" : "written") + "\n" +
+               host.log.end()[-2] + "\n" + host.lastErrorText;
+    });
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(*outcome, "failed\nerror Error Writing Index\nThe index file could not be "
+                        "written.\n\nCannot replace " +
+                            page.string() + ": " + std::strerror(EACCES));
+    EXPECT_EQ(ReadWholeFile(page), "old page");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               2);

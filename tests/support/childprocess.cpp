@@ -1,4 +1,4 @@
-#include "childprocess.h"
+#include "support/childprocess.h"
 
 #include <grp.h>
 #include <sys/wait.h>
