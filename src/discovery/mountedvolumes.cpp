@@ -90,6 +90,62 @@ bool IsSameOrBeneath(std::string_view inner, std::string_view outer)
     return inner.size() > outer.size() && inner.starts_with(outer) && inner[outer.size()] == '/';
 }
 
+// Places that hold only the running system's own mounts, never a user's volume.
+bool IsRuntimePlace(std::string_view mountPoint)
+{
+    for (const std::string_view place : {"/proc", "/sys", "/dev", "/run"}) {
+        if (IsSameOrBeneath(mountPoint, place))
+            return !IsSameOrBeneath(mountPoint, "/run/media");
+    }
+    return false;
+}
+
+// The folders an overlay mount is made of: "lowerdir=a:b", "upperdir=",
+// "workdir=" in its options. Commas and colons inside a path are escaped with "\".
+std::vector<std::string> LayerFolders(const std::vector<MountEntry>& mounts)
+{
+    std::vector<std::string> layers;
+    for (const MountEntry& mount : mounts) {
+        if (mount.fsType != "overlay")
+            continue;
+        std::string_view options = mount.superOptions;
+        std::string current;
+        bool inLayer = false;
+        const auto finish = [&] {
+            if (inLayer && !current.empty())
+                layers.push_back(current);
+            current.clear();
+        };
+        for (std::size_t i = 0; i <= options.size(); ++i) {
+            const bool end = i == options.size();
+            const char c = end ? ',' : options[i];
+            if (!end && c == '\\' && i + 1 < options.size()) {
+                current += options[++i];
+                continue;
+            }
+            if (c == ',') {
+                finish();
+                inLayer = false;
+                continue;
+            }
+            if (c == ':' && inLayer) {
+                finish();
+                continue;
+            }
+            current += c;
+            if (!inLayer && c == '=') {
+                inLayer = current == "lowerdir=" || current == "upperdir=" || current == "workdir=";
+                current.clear();
+            }
+        }
+    }
+    for (std::string& layer : layers) {
+        while (layer.size() > 1 && layer.back() == '/')
+            layer.pop_back();
+    }
+    return layers;
+}
+
 } // namespace
 
 std::vector<MountEntry> ParseMountInfo(std::string_view text)
@@ -111,6 +167,8 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text)
         entry.mountPoint = DecodeOctalEscapes(fields[4]);
         entry.fsType = DecodeOctalEscapes(separator[1]);
         entry.source = DecodeOctalEscapes(separator[2]);
+        if (fields.end() - separator > 3)
+            entry.superOptions = DecodeOctalEscapes(separator[3]);
         if (entry.mountPoint.empty() || entry.mountPoint.front() != '/')
             continue;
         mounts.push_back(std::move(entry));
@@ -129,9 +187,19 @@ std::vector<Volume> SelectVolumes(const std::vector<MountEntry>& mounts,
 {
     std::vector<Volume> volumes;
     std::vector<const MountEntry*> kept;
+    const std::vector<std::string> layers = LayerFolders(mounts);
     for (const MountEntry& mount : mounts) {
-        if (IsPseudoFileSystem(mount.fsType))
-            continue;
+        // The root is where the user's files are, whatever it is made of.
+        if (mount.mountPoint != "/") {
+            if (IsPseudoFileSystem(mount.fsType) || IsRuntimePlace(mount.mountPoint))
+                continue;
+            const bool layer =
+                std::any_of(layers.begin(), layers.end(), [&mount](const std::string& l) {
+                    return IsSameOrBeneath(mount.mountPoint, l);
+                });
+            if (layer)
+                continue;
+        }
         // A second mount of a file system, or of a folder inside it, shows nothing
         // new. Not so on btrfs: its subvolumes are separate to the walk, which
         // stops at their edges, so only an exact repeat is left out there.

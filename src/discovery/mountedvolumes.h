@@ -14,7 +14,8 @@ struct MountEntry
     std::string root;       ///< the folder of the file system mounted here
     std::string mountPoint; ///< where it is mounted
     std::string fsType;
-    std::string source; ///< "/dev/sda1", "server:/export", ...
+    std::string source;       ///< "/dev/sda1", "server:/export", ...
+    std::string superOptions; ///< "rw,lowerdir=...,upperdir=..." and so on
 };
 
 /// A volume the drive search walks, in the order of the volume list.
@@ -38,9 +39,12 @@ bool IsPseudoFileSystem(std::string_view fsType);
 
 /// The real volumes among `mounts`, in their order, each walked once: a later mount
 /// of a file system (or of a part of it) that an earlier one already shows is left
-/// out. `labels` maps a device path to its label. Mount points that are not
-/// folders (single bind-mounted files) are kept out by the caller's walk, which
-/// simply finds no folder there.
+/// out. The volume at "/" is always kept, also when it is an overlay or squashfs
+/// (live systems, image-based systems, containers); the internals of such a root
+/// are not: the layers of an overlay, and what is mounted below /proc, /sys, /dev
+/// and /run (except /run/media, where removable drives may be mounted). `labels` maps a device path
+/// to its label. Mount points that are not folders (single bind-mounted files) are kept out by the
+/// caller's walk, which simply finds no folder there.
 std::vector<Volume> SelectVolumes(const std::vector<MountEntry>& mounts,
                                   const std::map<std::string, std::string>& labels);
 

@@ -71,5 +71,37 @@ TEST(MountedVolumes, KeepsRealVolumesOnceInTheirOrder)
         EXPECT_FALSE(IsPseudoFileSystem(real)) << real;
 }
 
+TEST(MountedVolumes, KeepsARootMadeOfImagesButNotItsInternals)
+{
+    // A live system: the root is an overlay of a squashfs image and a tmpfs, with
+    // the boot medium and the layers mounted below /run.
+    constexpr std::string_view kLive =
+        "20 1 0:30 / / rw - overlay overlay rw,lowerdir=/run/live/rootfs/filesystem.squashfs/,"
+        "upperdir=/run/live/overlay/rw,workdir=/run/live/overlay/work\n"
+        "21 20 0:5 / /proc rw - proc proc rw\n"
+        "22 20 11:0 / /run/live/medium ro - iso9660 /dev/sr0 ro\n"
+        "23 20 7:0 / /run/live/rootfs/filesystem.squashfs ro - squashfs /dev/loop0 ro\n"
+        "24 20 0:31 / /run/live/overlay rw - tmpfs tmpfs rw\n"
+        "25 20 8:1 / /home rw - ext4 /dev/sda1 rw\n"
+        "26 20 8:17 / /run/media/u/STICK rw - vfat /dev/sdb1 rw\n"
+        "27 20 8:33 / /sys/firmware/efi rw - vfat /dev/sdc1 rw\n"
+        "28 20 8:49 / /layers/low rw - ext4 /dev/sdd1 rw\n"
+        "29 20 0:40 / /mnt/merged rw - overlay overlay rw,lowerdir=/layers/low:/layers/a\\:b\n"
+        "30 20 8:65 / /layers/a:b rw - ext4 /dev/sde1 rw\n";
+    std::vector<std::string> entries;
+    for (const Volume& volume : SelectVolumes(ParseMountInfo(kLive), {}))
+        entries.push_back(volume.entryText);
+    EXPECT_EQ(entries, (std::vector<std::string>{"/ [overlay]", "/home [/dev/sda1]",
+                                                 "/run/media/u/STICK [/dev/sdb1]"}));
+
+    // A container or an image-based system: the root alone.
+    for (const char* root : {"1 0 0:50 / / rw - overlay overlay rw,lowerdir=/var/lib/x\n",
+                             "1 0 7:1 / / ro - squashfs /dev/loop1 ro\n"}) {
+        const std::vector<Volume> volumes = SelectVolumes(ParseMountInfo(root), {});
+        ASSERT_EQ(volumes.size(), 1u) << root;
+        EXPECT_EQ(volumes[0].mountPoint, "/");
+    }
+}
+
 } // namespace
 } // namespace tessaloom
