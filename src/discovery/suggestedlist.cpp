@@ -9,6 +9,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <tuple>
+#include <unordered_set>
 
 namespace tessaloom {
 
@@ -121,13 +122,16 @@ SuggestedList LoadSuggestedList(const std::filesystem::path& folderListPath,
     std::string line;
     bool tooLong = false;
     std::vector<std::string> names;
+    // A list with one line repeated thousands of times must not count the folder
+    // again for each copy.
+    std::unordered_set<std::string> seen;
     while (reader->isOpen() && reader->next(line, tooLong)) {
         CallYield(yield);
         // Only absolute paths: a relative one would be read against whatever the
         // process's current folder happens to be. Blank lines go the same way, and
         // so does a NUL, which would cut the path short.
         if (tooLong || line.empty() || line.front() != '/' ||
-            line.find('\0') != std::string::npos || !IsFolder(line))
+            line.find('\0') != std::string::npos || !seen.insert(line).second || !IsFolder(line))
             continue;
         if (!ListMatchingFiles(line, filePattern, names))
             names.clear();

@@ -34,7 +34,8 @@ struct SuggestedList
 inline constexpr std::size_t kMaxFolderListLine = 4096;
 
 /// Builds the suggested-folder entries from the folder list at `folderListPath`.
-/// Each line naming an existing folder (by absolute path) is counted with
+/// Each line naming an existing folder (by absolute path) is counted, once however
+/// often the line repeats, with
 /// `filePattern` as the file lists count, and listed when it holds at least
 /// `minimumFileCount` files, with the newest calendar day (local time) among
 /// them. Read failures end the load with the entries built so far. `yield` runs

@@ -131,8 +131,30 @@ TEST(SuggestedList, HostileLinesArePassedOver)
     const SuggestedList list = LoadSuggestedList(dir / "folders.dat", 0, "*.*",
                                                  LocaleFormats::EnglishUS(), [&] { ++yields; });
     const std::string entry = "[Newest: 02/03/2001 | Files: 1] " + good;
-    EXPECT_EQ(list.entries, (std::vector<std::string>{entry, entry}));
-    EXPECT_EQ(yields, 9 + 2); // every line, and the file of each of the two listed
+    EXPECT_EQ(list.entries, (std::vector<std::string>{entry}));
+    EXPECT_EQ(yields, 9 + 1); // every line, and the file of the folder listed once
+}
+
+TEST(SuggestedList, ARepeatedLineIsCountedOnce)
+{
+    TestDir dir;
+    for (int i = 0; i < 50; ++i)
+        dir.createFile("cache/f" + std::to_string(i), "", UtcTime(2001, 2, 3));
+    dir.createFile("Cache/f", "", UtcTime(2001, 2, 3)); // another folder on this system
+    std::string content;
+    for (int i = 0; i < 2000; ++i)
+        content += P(dir, "cache") + "\r\n" + P(dir, "Cache") + "\n";
+    dir.createFile("folders.dat", content);
+
+    // Each file examined is a yield: the cost grows with the lines and the
+    // distinct folders' files, not with their product.
+    int yields = 0;
+    const SuggestedList list = LoadSuggestedList(dir / "folders.dat", 0, "*.*",
+                                                 LocaleFormats::EnglishUS(), [&] { ++yields; });
+    EXPECT_EQ(list.entries,
+              (std::vector<std::string>{"[Newest: 02/03/2001 | Files: 1] " + P(dir, "Cache"),
+                                        "[Newest: 02/03/2001 | Files: 50] " + P(dir, "cache")}));
+    EXPECT_EQ(yields, 4000 + 50 + 1);
 }
 
 TEST(SuggestedList, FifoInsteadOfAListDoesNotHang)
