@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/terminaltext.h"
 
 #include <ostream>
 
@@ -40,7 +41,7 @@ int Run(const std::vector<std::string>& args, Streams& streams)
         return RunListCommand(rest, streams);
     if (command == "search")
         return RunSearchCommand(rest, streams);
-    streams.err << "tessaloom-cli: unknown command '" << command << "'\n";
+    streams.err << "tessaloom-cli: unknown command '" << TerminalText(command) << "'\n";
     PrintUsage(streams.err);
     return kExitUsage;
 }

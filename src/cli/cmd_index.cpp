@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/terminaltext.h"
 
 #include "indexer/indexbuild.h"
 #include "platform/filelister.h"
@@ -45,7 +46,8 @@ public:
         // Redraw at most every 64 files: a terminal is much slower than the run.
         if (report.counter % 64 != 1 && report.counter != report.total)
             return;
-        m_err << "\r\033[K" << report.percentText << "  " << report.readingText << std::flush;
+        m_err << "\r\033[K" << report.percentText << "  " << TerminalText(report.readingText)
+              << std::flush;
         m_drawn = true;
     }
     void windowTitleReport(std::string_view) override {}
@@ -112,7 +114,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         } else if (arg == "--quiet" || arg == "-q") {
             quiet = true;
         } else if (arg.starts_with("-") && arg != "-") {
-            streams.err << "tessaloom-cli index: unknown option '" << arg << "'\n";
+            streams.err << "tessaloom-cli index: unknown option '" << TerminalText(arg) << "'\n";
             return kExitUsage;
         } else if (folderArgument.empty()) {
             folderArgument = arg;
@@ -138,7 +140,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.formats = LocaleFormats::FromProcessLocale();
     std::string error;
     if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {
-        streams.err << "tessaloom-cli index: cannot read folder " << error << "\n";
+        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(error) << "\n";
         return kExitUsage;
     }
 
@@ -149,15 +151,15 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         streams.err << kNoFilesMessage << "\n";
         return kExitNothingFound;
     case IndexStatus::WriteFailed:
-        streams.err << "tessaloom-cli index: the index could not be written: " << outcome.error
-                    << "\n";
+        streams.err << "tessaloom-cli index: the index could not be written: "
+                    << TerminalText(outcome.error) << "\n";
         return kExitWriteFailed;
     case IndexStatus::Cancelled:
         return kExitNothingFound;
     case IndexStatus::Written:
         break;
     }
-    streams.out << outcome.documentPath.string() << "\n"
+    streams.out << TerminalText(outcome.documentPath.string()) << "\n"
                 << "Files Indexed: " << outcome.entryCount << "\n"
                 << "Images Filtered: " << outcome.imagesFiltered << "\n"
                 << "Binary Files Filtered: " << outcome.binaryFiltered << "\n";

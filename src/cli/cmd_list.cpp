@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/terminaltext.h"
 
 #include "indexer/indexdocument.h"
 #include "wizard/indexpath.h"
@@ -20,23 +21,22 @@ void PrintListHelp(std::ostream& os)
           "folder is given) whose files still exist, as the View/Delete Wizard lists\n"
           "them: one line each, the date padded to 25 characters, a tab, the title, a\n"
           "tab, the full path of the file. Control characters inside a title or a file\n"
-          "name are printed as \"?\" so that every entry stays on one line.\n"
+          "name (also C1 controls and bidirectional overrides) are printed as \"?\", so\n"
+          "that every entry stays on one line and shows as it is.\n"
           "\n"
           "Exit status: 0 listed (also when nothing is left), 2 usage error or\n"
           "unreadable document.\n";
 }
 
-// Writes `text` with control characters shown as "?", except the tab that the
-// display text itself puts between date and title (`keepTab`).
+// Writes `text` made harmless for the terminal, except the tab that the display
+// text itself puts between date and title (`keepTab`).
 void PrintField(std::ostream& os, std::string_view text, std::size_t keepTab)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c < 0x20 || c == 0x7F) && i != keepTab)
-            os << '?';
-        else
-            os << text[i];
+    if (keepTab >= text.size()) {
+        os << TerminalText(text);
+        return;
     }
+    os << TerminalText(text.substr(0, keepTab)) << '\t' << TerminalText(text.substr(keepTab + 1));
 }
 
 } // namespace
@@ -59,7 +59,7 @@ int RunListCommand(const std::vector<std::string>& args, Streams& streams)
 
     const IndexList list = ReadIndexDocument(document);
     if (list.status != IndexListStatus::Loaded) {
-        streams.err << "tessaloom-cli: cannot read " << list.error << "\n";
+        streams.err << "tessaloom-cli: cannot read " << TerminalText(list.error) << "\n";
         return kExitUsage;
     }
     for (const WizardRow& row : list.rows) {

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/terminaltext.h"
 
 #include "discovery/drivesearch.h"
 #include "discovery/mountedvolumes.h"
@@ -44,7 +45,8 @@ public:
     ErrorAnswer askAboutError(const WalkError& error) override
     {
         clearProgress();
-        m_streams.err << "tessaloom-cli: " << error.path << ": " << error.text() << '\n';
+        m_streams.err << "tessaloom-cli: " << TerminalText(error.path) << ": "
+                      << TerminalText(error.text()) << '\n';
         return ErrorAnswer::Ignore;
     }
     void setBusyPointer(bool) override {}
@@ -68,7 +70,7 @@ private:
     {
         if (!m_streams.errIsTerminal)
             return;
-        m_streams.err << "\r\033[K" << text << std::flush;
+        m_streams.err << "\r\033[K" << TerminalText(text) << std::flush;
         m_shown = true;
     }
     void clearProgress()
@@ -106,7 +108,7 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
             continue;
         }
         if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            streams.err << "tessaloom-cli search: unknown option '" << arg << "'\n";
+            streams.err << "tessaloom-cli search: unknown option '" << TerminalText(arg) << "'\n";
             PrintSearchUsage(streams.err);
             return kExitUsage;
         }
@@ -128,7 +130,8 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
     } else {
         for (const std::string& root : roots) {
             if (!IsFolder(root))
-                streams.err << "tessaloom-cli search: " << root << ": no such folder\n";
+                streams.err << "tessaloom-cli search: " << TerminalText(root)
+                            << ": no such folder\n";
             plan.volumes.push_back({root, root});
         }
     }
@@ -137,12 +140,13 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
     const DriveSearchResult result =
         SearchDriveForFolders(plan, view, LocaleFormats::FromProcessLocale());
     for (const std::string& folder : result.folders)
-        streams.out << folder << '\n';
+        streams.out << TerminalText(folder) << '\n';
     streams.out.flush();
 
     if (!plan.folderListPath.empty() && !result.written) {
-        streams.err << "tessaloom-cli search: cannot write " << plan.folderListPath.string() << ": "
-                    << result.writeError << '\n';
+        streams.err << "tessaloom-cli search: cannot write "
+                    << TerminalText(plan.folderListPath.string()) << ": "
+                    << TerminalText(result.writeError) << '\n';
         return kExitWriteFailed;
     }
     return kExitOk;
