@@ -14,12 +14,31 @@ namespace {
 
 using test::TestDir;
 
-TEST(Wildcard, StarDotStarMatchesNamesWithAndWithoutDot)
+TEST(Wildcard, TrailingDotStarMatchesNamesWithAndWithoutDot)
 {
-    EXPECT_TRUE(MatchesPattern("F_00001A", "*.*"));
-    EXPECT_TRUE(MatchesPattern("page.html", "*.*"));
-    EXPECT_TRUE(MatchesPattern("x", "*"));
-    EXPECT_TRUE(MatchesPattern("anything", ""));
+    const struct
+    {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    } cases[] = {
+        {"F_00001A", "*.*", true},
+        {"page.html", "*.*", true},
+        {"a.b.c", "*.*", true},
+        {".hidden", "*.*", true},
+        {"x", "*", true},
+        {"anything", "", true},
+        {"name", "name.*", true},
+        {"name.txt", "name.*", true},
+        {"NAME.tar.gz", "name.*", true},
+        {"name.", "name.*", true},
+        {"names", "name.*", false},
+        {"nam", "name.*", false},
+        {"xname", "name.*", false},
+        {"other.txt", "name.*", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches) << c.name << " " << c.pattern;
 }
 
 TEST(Wildcard, CaseQuestionMarkAndSeveralPatterns)
