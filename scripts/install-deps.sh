@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-multimedia-dev
+  dpkg-dev file desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# check-package.sh BUILD_DIR: builds the .deb from a configured and built tree and
+# checks it: the files it installs, its dependencies, the program folder unpacked
+# into a scratch root (the link, the libraries, the help), and the desktop entry.
+set -euo pipefail
+build=$(cd "${1:?usage: check-package.sh BUILD_DIR}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/out/tessaloom_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || fail "no tessaloom_*.deb was built"
+echo "built $(basename "$deb") ($(du -k "$deb" | cut -f1) kB)"
+
+# What it holds.
+dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' | sed 's|^\./|/|' >"$work/contents"
+for f in /usr/lib/tessaloom/tessaloom /usr/lib/tessaloom/ClickBg.wav /usr/lib/tessaloom/message2.wav \
+  /usr/lib/tessaloom/help/index.html /usr/bin/tessaloom-cli \
+  /usr/share/applications/tessaloom.desktop /usr/share/icons/hicolor/scalable/apps/tessaloom.svg \
+  /usr/share/icons/hicolor/48x48/apps/tessaloom.png /usr/share/icons/hicolor/256x256/apps/tessaloom.png; do
+  grep -qx "$f" "$work/contents" || fail "the package lacks $f"
+done
+grep -qx '/usr/bin/tessaloom -> ../lib/tessaloom/tessaloom' "$work/contents" ||
+  fail "/usr/bin/tessaloom is not a link to the program folder"
+if grep -Eq 'test|gtest|bench' "$work/contents"; then
+  fail "the package holds test or benchmark files: $(grep -E 'test|gtest|bench' "$work/contents" | head -n 3)"
+fi
+
+# What it needs: the Qt runtime found from the program's links, and the browser opener.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for p in libqt6widgets6 libqt6core6 libc6 xdg-utils; do
+  grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
+done
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "wrong architecture"
+
+# Unpacked into a scratch root: the link leads to the program, which finds all its
+# libraries, and the help and sounds lie beside it.
+dpkg-deb -x "$deb" "$work/root"
+program=$(readlink -f "$work/root/usr/bin/tessaloom")
+[ "$program" = "$work/root/usr/lib/tessaloom/tessaloom" ] || fail "the link leads to $program"
+file -b "$program" | grep -q 'ELF.*executable' || fail "the program is not an executable: $(file -b "$program")"
+file -b "$program" | grep -q 'not stripped' && fail "the program is not stripped"
+if ldd "$program" | grep -q 'not found'; then fail "missing libraries: $(ldd "$program" | grep 'not found')"; fi
+"$work/root/usr/bin/tessaloom-cli" --help >/dev/null || fail "tessaloom-cli does not start"
+for page in "$work"/root/usr/lib/tessaloom/help/*.html; do
+  # Every picture and page a help page links to is in the package.
+  grep -o -E '(src|href)="[^"#:]+' "$page" | sed -E 's/^(src|href)="//' | while read -r target; do
+    [ -e "$(dirname "$page")/$target" ] || fail "$(basename "$page") links to missing $target"
+  done
+done
+
+desktop-file-validate "$work/root/usr/share/applications/tessaloom.desktop" ||
+  fail "the desktop entry does not validate"
+grep -qx 'Exec=tessaloom' "$work/root/usr/share/applications/tessaloom.desktop" ||
+  fail "the desktop entry does not start tessaloom"
+echo "package checks passed"
