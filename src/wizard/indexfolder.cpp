@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,15 +19,8 @@ constexpr std::size_t kLookupsBeforeSnapshot = 256;
 // A folder with more names than this is not held in memory: tests go on one by one.
 constexpr std::size_t kMaxSnapshotNames = 1'000'000;
 
-std::string RealPath(const std::string& path)
-{
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr)
-        return {};
-    std::string out(real);
-    std::free(real);
-    return out;
-}
+// A link is followed through at most this many links of the folder.
+constexpr int kMaxLinkHops = 4;
 
 } // namespace
 
@@ -63,18 +55,45 @@ IndexFolder::~IndexFolder()
 
 bool IndexFolder::linkStaysInside(const std::string& name) const
 {
-    if (!m_realPathKnown) {
-        m_realPath = RealPath(m_path.empty() ? std::string(".") : m_path.string());
-        m_realPathKnown = true;
+    // Each hop is read and judged through the open folder: whatever the depth of
+    // the folder or the length of the link's path, a link costs a few system calls.
+    if (!m_selfKnown) {
+        m_selfKnown = ::fstat(m_fd, &m_self) == 0;
+        if (!m_selfKnown)
+            return false;
     }
-    if (m_realPath.empty())
-        return false;
-    const std::string target = RealPath((m_path / name).string());
-    if (target.empty())
-        return false;
-    const std::size_t slash = target.rfind('/');
-    const std::string parent = slash == 0 ? std::string("/") : target.substr(0, slash);
-    return parent == m_realPath;
+    std::string current = name;
+    char target[PATH_MAX];
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        const ssize_t n = ::readlinkat(m_fd, current.c_str(), target, sizeof target);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target)
+            return false;
+        const std::string_view path(target, static_cast<std::size_t>(n));
+        const std::size_t slash = path.rfind('/');
+        const std::string_view base =
+            slash == std::string_view::npos ? path : path.substr(slash + 1);
+        if (!IsPlainFileName(base))
+            return false;
+        struct stat st
+        {
+        };
+        if (slash != std::string_view::npos) {
+            // The folder the target lies in must be this very folder, not one
+            // whose path merely begins like it.
+            const std::string folder(path.substr(0, slash == 0 ? 1 : slash));
+            if (::fstatat(m_fd, folder.c_str(), &st, 0) != 0 || st.st_dev != m_self.st_dev ||
+                st.st_ino != m_self.st_ino)
+                return false;
+        }
+        current.assign(base);
+        if (::fstatat(m_fd, current.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (S_ISREG(st.st_mode))
+            return true;
+        if (!S_ISLNK(st.st_mode))
+            return false;
+    }
+    return false;
 }
 
 void IndexFolder::takeSnapshot() const
@@ -167,11 +186,7 @@ bool IndexFolder::holdsListableFile(std::string_view name) const
         return false;
     if (S_ISREG(st.st_mode))
         return true;
-    if (!S_ISLNK(st.st_mode))
-        return false;
-    if (::fstatat(m_fd, bare.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    return linkStaysInside(bare);
+    return S_ISLNK(st.st_mode) && linkStaysInside(bare);
 }
 
 bool IndexFolder::isGone(std::string_view name) const

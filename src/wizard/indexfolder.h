@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tessaloom {
@@ -42,8 +43,8 @@ public:
     const std::string& error() const { return m_error; }
 
     /// True when `name` may be listed and deleted: a plain, not hidden name of a
-    /// regular file, or of a symbolic link that leads to a regular file directly
-    /// in this folder.
+    /// regular file, or of a symbolic link that leads, through at most a few
+    /// links, to a regular file directly in this folder.
     bool holdsListableFile(std::string_view name) const;
 
     /// True only when nothing at all is there under the plain name `name`.
@@ -77,8 +78,9 @@ private:
     std::filesystem::path m_path;
     std::string m_prefix;
     std::string m_error;
-    mutable std::string m_realPath; // resolved on first need
-    mutable bool m_realPathKnown = false;
+    mutable struct stat m_self
+    {}; // the folder's own device and inode, taken on first need
+    mutable bool m_selfKnown = false;
     mutable std::string m_snapshotNames;
     mutable std::vector<SnapshotSlot> m_snapshotTable;
     mutable std::size_t m_lookups = 0;

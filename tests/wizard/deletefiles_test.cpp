@@ -165,7 +165,12 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
     IndexedFolder index(1);
     const auto outside = index.dir.createFile("outside", "keep");
     const auto inSub = index.dir.createFile("cache/sub/inner", "keep");
+    // A sibling whose name begins with the indexed folder's name ("cache").
+    const auto sibling = index.dir.createFile("cache-2/f", "keep");
     std::filesystem::create_symlink(outside, index.folder() / "link-out");
+    std::filesystem::create_symlink("sub/inner", index.folder() / "link-sub");
+    std::filesystem::create_symlink("../cache-2/f", index.folder() / "link-sibling");
+    std::filesystem::create_symlink(sibling, index.folder() / "link-sibling-abs");
     const std::string folder = index.folder().string();
     const std::vector<WizardRow> rows = {
         {"a", outside.string()},
@@ -175,14 +180,19 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
         {"e", folder + "/link-out"},
         {"f", folder + "/."},
         {"g", "f0"},
+        {"h", folder + "/link-sub"},
+        {"i", folder + "/link-sibling"},
+        {"j", folder + "/link-sibling-abs"},
     };
     const DeleteOutcome out =
-        DeleteSelectedFiles(index.document(), rows, {0, 1, 2, 3, 4, 5, 6}, false, nullptr);
+        DeleteSelectedFiles(index.document(), rows, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());
     EXPECT_EQ(out.notDeleted.size(), rows.size());
     EXPECT_EQ(ReadWholeFile(outside), "keep");
     EXPECT_EQ(ReadWholeFile(inSub), "keep");
-    EXPECT_TRUE(std::filesystem::is_symlink(index.folder() / "link-out"));
+    EXPECT_EQ(ReadWholeFile(sibling), "keep");
+    for (const char* link : {"link-out", "link-sub", "link-sibling", "link-sibling-abs"})
+        EXPECT_TRUE(std::filesystem::is_symlink(index.folder() / link)) << link;
     EXPECT_TRUE(index.has(0));
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -235,7 +237,17 @@ TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
         dir.createFile("idx/say \"hi\", 100%", "x");
         dir.createFile("idx/sub/inner", "x");
         dir.createFile("outside", "x");
+        dir.createFile("idx-2/kept", "x"); // begins with the indexed folder's name
         std::filesystem::create_symlink("kept", dir / "idx/link-in");
+        std::filesystem::create_symlink("../idx/kept", dir / "idx/link-back");
+        std::filesystem::create_symlink(dir / "idx/link-in", dir / "idx/link-chain");
+        std::filesystem::create_symlink("link-chain", dir / "idx/link-chain-2");
+        std::filesystem::create_symlink("link-chain-2", dir / "idx/link-chain-3");
+        std::filesystem::create_symlink("link-chain-3", dir / "idx/link-chain-4");
+        std::filesystem::create_symlink("sub/inner", dir / "idx/link-sub");
+        std::filesystem::create_symlink("../idx-2/kept", dir / "idx/link-sibling");
+        std::filesystem::create_symlink(dir / "idx-2/kept", dir / "idx/link-sibling-abs");
+        std::filesystem::create_symlink("link-sibling", dir / "idx/link-to-link-sibling");
         std::filesystem::create_symlink(dir / "outside", dir / "idx/link-out");
         std::filesystem::create_symlink("sub", dir / "idx/link-dir");
         ASSERT_EQ(::mkfifo((dir / "idx/fifo").c_str(), 0600), 0);
@@ -263,12 +275,22 @@ TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
                                           "link-in",
                                           "link-out",
                                           "link-dir",
+                                          "link-back",
+                                          "link-chain",
+                                          "link-chain-3",
+                                          "link-chain-4",
+                                          "link-sub",
+                                          "link-sibling",
+                                          "link-sibling-abs",
+                                          "link-to-link-sibling",
                                           "fifo",
                                           "kept%00.txt",
                                           "",
                                       });
+        // A link is followed through at most four links of the folder.
         expected.insert(expected.end(),
-                        {folder + "/kept", folder + "/say \"hi\", 100%", folder + "/link-in"});
+                        {folder + "/kept", folder + "/say \"hi\", 100%", folder + "/link-in",
+                         folder + "/link-back", folder + "/link-chain", folder + "/link-chain-3"});
         std::string text = "<HTML>\r\n";
         for (const std::string& t : targets)
             text += Cell(t, "T", "d") + "\r\n";
@@ -309,6 +331,33 @@ TEST(ReadIndexDocument, StopsAtTheByteLimit)
             expected.push_back((dir / "cut").string());
         EXPECT_EQ(Targets(list), expected) << size;
     }
+}
+
+// Each link of an entry costs a few system calls through the open folder, however
+// deep the folder lies and however long the chain; resolving whole paths took
+// minutes here.
+TEST(ReadIndexDocument, LinksAreJudgedInBoundedTimeInDeepFolders)
+{
+    TestDir dir;
+    std::string relative;
+    for (int level = 0; level < 1000; ++level)
+        relative += "d/";
+    const auto folder = dir.createDir(relative);
+    dir.createFile(relative + "file", "x");
+    std::filesystem::create_symlink(folder / "file", folder / "l39");
+    for (int i = 38; i >= 0; --i)
+        std::filesystem::create_symlink(folder / ("l" + std::to_string(i + 1)),
+                                        folder / ("l" + std::to_string(i)));
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += Cell(i % 2 ? "l0" : "l37", "T", "d") + "\r\n";
+    const auto doc = dir.createFile(relative + "!ndex.htm", text);
+
+    const auto start = std::chrono::steady_clock::now();
+    const IndexList list = ReadIndexDocument(doc);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(list.rows.size(), 150u); // l37 leads to the file in three links, l0 in forty
+    EXPECT_LT(seconds.count(), 10.0);
 }
 
 TEST(ReadIndexDocument, TargetsResolveAgainstTheDocumentsFolderNotTheCurrentOne)
