@@ -69,6 +69,11 @@ MessageAnswer ShowMessage(const MessageRequest& request)
     case MessageButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    case MessageButtons::AbortRetryIgnore:
+        box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+        box.setDefaultButton(QMessageBox::Ignore);
+        box.setEscapeButton(QMessageBox::Ignore);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Ok:
@@ -77,9 +82,17 @@ MessageAnswer ShowMessage(const MessageRequest& request)
         return MessageAnswer::Yes;
     case QMessageBox::No:
         return MessageAnswer::No;
+    case QMessageBox::Abort:
+        return MessageAnswer::Abort;
+    case QMessageBox::Retry:
+        return MessageAnswer::Retry;
+    case QMessageBox::Ignore:
+        return MessageAnswer::Ignore;
     default:
         break;
     }
+    if (request.buttons == MessageButtons::AbortRetryIgnore)
+        return MessageAnswer::Ignore;
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 

@@ -24,7 +24,8 @@ enum class MessageButtons
     Ok,
     OkCancel,
     YesNo,
-    YesNoCancel
+    YesNoCancel,
+    AbortRetryIgnore // Ignore is the default button and the answer to Esc
 };
 
 enum class MessageAnswer
@@ -32,7 +33,10 @@ enum class MessageAnswer
     Ok,
     Cancel,
     Yes,
-    No
+    No,
+    Abort,
+    Retry,
+    Ignore
 };
 
 struct MessageRequest
@@ -45,7 +49,8 @@ struct MessageRequest
 };
 
 /// Shows a message box (modal) and returns the button chosen. Esc or the close
-/// box give Cancel, or No when the box has no Cancel button.
+/// box give Cancel, No when the box has no Cancel button, Ignore for Abort, Retry
+/// and Ignore.
 MessageAnswer ShowMessage(const MessageRequest& request);
 
 struct OpenFileRequest
