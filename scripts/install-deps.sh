@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-multimedia-dev
   dpkg-dev file desktop-file-utils
+  chromium python3 iproute2
 )
 missing=()
 for p in "${packages[@]}"; do
