@@ -29,6 +29,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -378,6 +379,27 @@ private slots:
         QVERIFY(call[1].startsWith(QStringLiteral("413052869127 | http://")));
         QVERIFY(call[1].endsWith(QStringLiteral("/tsl/update/v5.rtf | 5.4.1 | Tessaloom")));
         QCOMPARE(QDir(call[2]).canonicalPath(), QDir(m_programFolder).canonicalPath());
+    }
+
+    void updaterHandOverEndsTheProcessAtOnceWithAboutOpen()
+    {
+        writeStandInUpdater();
+        // The real ending, in a child process: it must not come back from the check.
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            SetProgramEnder({});
+            QWidget mainWindow;
+            frmAbout about(nullptr, &mainWindow);
+            about.show();
+            about.findChild<QPushButton*>(QStringLiteral("btnCheckForUpdates"))->click();
+            ::_exit(3); // the check came back: the program did not end
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(recordedUpdaterCall().size(), 3, 10000);
     }
 
     void updateCheckWithoutUpdaterOpensTheHistoryPage_data()
