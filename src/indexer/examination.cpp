@@ -8,6 +8,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define TESSALOOM_AVX2_TAG_SCAN 1
+#endif
+
 namespace tessaloom {
 
 namespace {
@@ -60,6 +65,80 @@ bool TitleSettled(std::string_view content, const TagPositions& at)
     return true;
 }
 
+// The first letter of "title" or "h1".."h6", in either case.
+bool MayStartTagName(char c)
+{
+    const char folded = static_cast<char>(c | 0x20);
+    return folded == 't' || folded == 'h';
+}
+
+// The first '<' in [p, end) that may begin one of the tags looked for: followed by
+// t or h, or by '/' and then t or h. Most '<' in markup, scripts and binary data
+// start no tag of interest and are passed over here.
+const char* NextTagCandidateByMemchr(const char* p, const char* end)
+{
+    while (p < end) {
+        const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p));
+        if (!hit)
+            return end;
+        const char* lt = static_cast<const char*>(hit);
+        if (lt + 1 < end &&
+            (MayStartTagName(lt[1]) || (lt[1] == '/' && lt + 2 < end && MayStartTagName(lt[2]))))
+            return lt;
+        p = lt + 1;
+    }
+    return end;
+}
+
+#ifdef TESSALOOM_AVX2_TAG_SCAN
+// The same search 32 bytes at a time. Pages and scripts hold a '<' every few dozen
+// bytes, so a memchr per '<' costs more than testing every byte with its two
+// followers in vector registers; this loop is most of the examination's work.
+__attribute__((target("avx2"))) const char* NextTagCandidateAvx2(const char* p, const char* end)
+{
+    const __m256i lt = _mm256_set1_epi8('<');
+    const __m256i slash = _mm256_set1_epi8('/');
+    const __m256i t = _mm256_set1_epi8('t');
+    const __m256i h = _mm256_set1_epi8('h');
+    const __m256i caseBit = _mm256_set1_epi8(0x20);
+    // Each step reads 32 bytes and the two after them.
+    while (end - p >= 34) {
+        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+        const __m256i b2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2));
+        const __m256i f1 = _mm256_or_si256(b1, caseBit);
+        const __m256i f2 = _mm256_or_si256(b2, caseBit);
+        const __m256i name1 = _mm256_or_si256(_mm256_cmpeq_epi8(f1, t), _mm256_cmpeq_epi8(f1, h));
+        const __m256i name2 = _mm256_or_si256(_mm256_cmpeq_epi8(f2, t), _mm256_cmpeq_epi8(f2, h));
+        const __m256i follows =
+            _mm256_or_si256(name1, _mm256_and_si256(_mm256_cmpeq_epi8(b1, slash), name2));
+        const auto mask = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(b0, lt), follows)));
+        if (mask != 0)
+            return p + __builtin_ctz(mask);
+        p += 32;
+    }
+    return NextTagCandidateByMemchr(p, end);
+}
+#endif
+
+using TagCandidateFn = const char* (*)(const char*, const char*);
+
+TagCandidateFn ChooseTagCandidateSearch()
+{
+#ifdef TESSALOOM_AVX2_TAG_SCAN
+    if (__builtin_cpu_supports("avx2"))
+        return NextTagCandidateAvx2;
+#endif
+    return NextTagCandidateByMemchr;
+}
+
+const char* NextTagCandidate(const char* p, const char* end)
+{
+    static const TagCandidateFn search = ChooseTagCandidateSearch();
+    return search(p, end);
+}
+
 TagPositions LocateTags(std::string_view content)
 {
     TagPositions at;
@@ -68,19 +147,14 @@ TagPositions LocateTags(std::string_view content)
     const char* const begin = content.data();
     const char* const end = begin + content.size();
     for (const char* p = begin; p < end;) {
-        const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p));
-        if (!hit)
+        const char* lt = NextTagCandidate(p, end);
+        if (lt == end)
             break;
-        const char* lt = static_cast<const char*>(hit);
         p = lt + 1;
         const char* q = lt + 1;
-        const bool closing = q < end && *q == '/';
+        const bool closing = *q == '/';
         if (closing)
             ++q;
-        // Most '<' in markup, scripts and binary data start no tag of interest;
-        // turn them away on one byte.
-        if (q == end || ((*q | 0x20) != 't' && (*q | 0x20) != 'h'))
-            continue;
         const auto left = static_cast<std::size_t>(end - q);
         std::size_t pair = kTagPairs;
         if (left >= 6 && IEquals(std::string_view(q, 6), "title>"))

@@ -53,6 +53,24 @@ TEST(FindTitle, FoundAnywhereInTheContent)
     EXPECT_EQ(FindTitle(page), "Far away");
 }
 
+// The search passes over bytes in blocks; a tag, or a near miss, must be judged the
+// same at every offset in a block and when the content ends right after it.
+TEST(FindTitle, TagsAtEveryOffsetAndAtTheEnd)
+{
+    for (std::size_t offset = 0; offset < 70; ++offset) {
+        SCOPED_TRACE(offset);
+        const std::string pad(offset, 'x');
+        EXPECT_EQ(FindTitle(pad + "<TITLE>a</TITLE>"), "a");
+        EXPECT_EQ(FindTitle(pad + "<p></p><t<h</x<hr></ </T<" + "<h4>b</h4>"), "b");
+        EXPECT_EQ(FindTitle("<h1>c" + pad + "</h1>"), "c" + pad);
+        EXPECT_EQ(FindTitle("<h1>c" + pad + "</h"), "");
+        EXPECT_EQ(FindTitle("<h1>c" + pad + "</"), "");
+        EXPECT_EQ(FindTitle("<h1>c" + pad + "<"), "");
+        // A later title outranks an earlier heading.
+        EXPECT_EQ(FindTitle("<h1>c</h1>" + pad + "<title>d</title>"), "d");
+    }
+}
+
 TEST(FindTitle, ShortenedThenCleaned)
 {
     const std::string hundred(100, 'x');
