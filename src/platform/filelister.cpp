@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,10 +14,48 @@
 
 namespace tessaloom {
 
+namespace {
+
+// The first eight bytes of `name` with ASCII letters folded, the first in the
+// highest byte, zero-padded. Comparing two of these as numbers orders names as
+// ICompare does up to their eighth byte: a name never holds a zero byte, so a
+// shorter name sorts before a longer one that it begins.
+std::uint64_t FoldedPrefix(std::string_view name)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const auto byte = i < name.size() ? static_cast<unsigned char>(AsciiLower(name[i])) : 0U;
+        key = (key << 8) | byte;
+    }
+    return key;
+}
+
+} // namespace
+
 void SortNamesForDisplay(std::vector<std::string>& names)
 {
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return ICompare(a, b) < 0; });
+    // Cache names mostly differ within their first eight bytes: small records keyed
+    // by those sort without moving strings around, and whole names are compared only
+    // when the keys are equal.
+    struct Item
+    {
+        std::uint64_t prefix;
+        std::size_t index;
+    };
+    std::vector<Item> items;
+    items.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        items.push_back({FoldedPrefix(names[i]), i});
+    std::sort(items.begin(), items.end(), [&names](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return ICompare(names[a.index], names[b.index]) < 0;
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const Item& item : items)
+        sorted.push_back(std::move(names[item.index]));
+    names = std::move(sorted);
 }
 
 bool ListMatchingFiles(const std::filesystem::path& folder, std::string_view pattern,

@@ -6,6 +6,10 @@ namespace tessaloom {
 
 bool MatchesSinglePattern(std::string_view name, std::string_view pattern)
 {
+    // The default pattern: every name matches (see the rule below), and cache
+    // folders hold tens of thousands of names.
+    if (pattern == "*.*")
+        return true;
     // A trailing ".*" also matches names without any dot, as the desktop's file
     // dialogs do; "*.*" is the common case of that rule.
     if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&

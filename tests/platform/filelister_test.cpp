@@ -1,8 +1,13 @@
 #include "platform/filelister.h"
+#include "platform/textcodec.h"
 #include "platform/wildcard.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -52,6 +57,28 @@ TEST(Wildcard, CaseQuestionMarkAndSeveralPatterns)
     EXPECT_TRUE(MatchesPattern("abcabcabd", "*abd"));
     EXPECT_TRUE(MatchesPattern("readme", "readme.*"));
     EXPECT_FALSE(MatchesPattern("readme.txt", "*."));
+}
+
+// The display order compares names as ICompare does, whether they differ within
+// their first eight bytes or after them, in case only, or as start and whole.
+TEST(FileLister, DisplayOrderIsICompareOrder)
+{
+    std::mt19937 random(7);
+    const std::string alphabet = "aAbB_\xE9\x80";
+    std::set<std::string> unique;
+    while (unique.size() < 3000) {
+        std::string name(random() % 12 + 1, ' ');
+        for (char& c : name)
+            c = alphabet[random() % alphabet.size()];
+        unique.insert(name);
+    }
+    std::vector<std::string> names(unique.begin(), unique.end());
+    std::shuffle(names.begin(), names.end(), random);
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return ICompare(a, b) < 0; });
+    SortNamesForDisplay(names);
+    EXPECT_EQ(names, expected);
 }
 
 TEST(FileLister, RegularFilesOnlySortedWithoutCase)
