@@ -2,12 +2,15 @@
 
 #include "indexer/examination.h"
 #include "platform/filelister.h"
+#include "platform/textcodec.h"
 #include "support/childprocess.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,6 +153,35 @@ TEST(CreateIndex, OrderByDateThenLabelThenName)
     ASSERT_EQ(CreateIndex(RequestFor(dir), listener).status, IndexStatus::Written);
     EXPECT_EQ(LinkedNames(dir / "!ndex.htm"),
               (std::vector<std::string>{"z_first", "pic.gif", "c_page", "a_page", "b_page"}));
+}
+
+// Entries order as their joined texts (date key, code 6, label, code 6, name) do
+// under ICompare, also where a label is the start of another or differs in case.
+TEST(SortIndexEntries, OrderOfTheJoinedTexts)
+{
+    const std::vector<std::string> dates = {"2026/03/03 12:00:00", "2026/03/03 12:00:01",
+                                            "2025/12/31 23:59:59"};
+    const std::vector<std::string> labels = {"Beta", "beta", "b", "B\x05", "       Image", "\xE9"};
+    const std::vector<std::string> names = {"a", "A", "ab", "aB", "a\x06b"};
+    std::mt19937 random(3);
+    std::vector<IndexEntry> entries;
+    for (int i = 0; i < 400; ++i)
+        entries.push_back({dates[random() % dates.size()], labels[random() % labels.size()],
+                           names[random() % names.size()]});
+    const auto joined = [](const IndexEntry& e) {
+        return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
+    };
+    std::vector<std::string> expected;
+    for (const IndexEntry& e : entries)
+        expected.push_back(joined(e));
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) { return ICompare(a, b) < 0; });
+
+    SortIndexEntries(entries);
+    std::vector<std::string> sorted;
+    for (const IndexEntry& e : entries)
+        sorted.push_back(joined(e));
+    EXPECT_EQ(sorted, expected);
 }
 
 TEST(CreateIndex, FileNamesKeepTheirCase)
