@@ -1,5 +1,6 @@
 #include "platform/localeformats.h"
 
+#include <charconv>
 #include <clocale>
 #include <cstring>
 #include <langinfo.h>
@@ -92,12 +93,16 @@ std::string PictureFromStrftime(std::string_view fmt, bool twelveHourPadded)
 
 void AppendPadded(std::string& out, int value, int width)
 {
-    std::string digits = std::to_string(value < 0 ? -value : value);
+    char digits[16];
+    const unsigned magnitude =
+        value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    const char* const end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+    const auto count = static_cast<int>(end - digits);
     if (value < 0)
         out += '-';
-    for (int i = static_cast<int>(digits.size()); i < width; ++i)
-        out += '0';
-    out += digits;
+    if (count < width)
+        out.append(static_cast<std::size_t>(width - count), '0');
+    out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 } // namespace
@@ -147,6 +152,8 @@ std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view pict
                                   const LocaleFormats& formats)
 {
     std::string out;
+    // Room for the usual pictures' digits and designators: one allocation at most.
+    out.reserve(picture.size() + 16);
     std::size_t i = 0;
     while (i < picture.size()) {
         const char c = picture[i];
