@@ -282,10 +282,10 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
     buffer.resize(kExaminedBytes);
     std::size_t got = 0;
     const std::string name(fileName);
-    // A name that turned into a FIFO or a device since it was listed is examined
-    // with empty content and never opened; one without read permission is still
-    // listed: unreadable is not the same as gone.
-    const OpenedFile file = OpenFileForReading(folderFd, name.c_str(), FinalLink::Follow);
+    // A name that became a FIFO, a device or a link to one since it was listed is
+    // examined with empty content; one without read permission is still listed:
+    // unreadable is not the same as gone.
+    const OpenedFile file = OpenFolderEntryForReading(folderFd, name.c_str());
     if (file.fd) {
         const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
         int error = 0;

@@ -66,6 +66,25 @@ OpenedFile OpenFileForReading(const std::filesystem::path& path, FinalLink link)
     return OpenFileForReading(AT_FDCWD, path.c_str(), link);
 }
 
+OpenedFile OpenFolderEntryForReading(int folderFd, const char* name)
+{
+    FileDescriptor fd(::openat(folderFd, name, kReadFlags | O_NOFOLLOW));
+    if (!fd) // a link (ELOOP), or gone, or unreadable: the careful way sorts them out
+        return OpenFileForReading(folderFd, name, FinalLink::Follow);
+    OpenedFile file;
+    if (::fstat(fd.get(), &file.info) != 0) {
+        file.error = errno;
+        return file;
+    }
+    file.found = true;
+    if (!S_ISREG(file.info.st_mode)) {
+        file.notRegular = true;
+        return file;
+    }
+    file.fd = std::move(fd);
+    return file;
+}
+
 std::string ReadFailureText(const OpenedFile& file)
 {
     if (file.notRegular)

@@ -54,6 +54,15 @@ OpenedFile OpenFileForReading(int folderFd, const char* name, FinalLink link);
 OpenedFile OpenFileForReading(const std::filesystem::path& path,
                               FinalLink link = FinalLink::Follow);
 
+/// OpenFileForReading with FinalLink::Follow, in the system calls of a plain open
+/// for the usual case: `name` is opened at once with O_NOFOLLOW and O_NONBLOCK, so
+/// a symbolic link (the way anyone can plant a device or a FIFO) is never opened
+/// that way and goes through OpenFileForReading instead. What opens at once and is
+/// not a regular file is closed unread: a FIFO opens without blocking, a socket
+/// does not open, and a device node cannot be placed in a folder without privilege.
+/// Meant for the many files of a folder that was just listed.
+OpenedFile OpenFolderEntryForReading(int folderFd, const char* name);
+
 /// A reason the user can read: "not a regular file" or the system's text for error.
 std::string ReadFailureText(const OpenedFile& file);
 

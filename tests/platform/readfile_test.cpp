@@ -84,6 +84,15 @@ TEST(OpenFileForReading, RefusesWhatIsNotARegularFile)
         } else {
             EXPECT_FALSE(ReadFailureText(opened).empty());
         }
+        if (c.link == FinalLink::Follow) {
+            // The folder-entry shortcut gives the same answers.
+            const OpenedFile entry = OpenFolderEntryForReading(folder.get(), c.name);
+            EXPECT_EQ(entry.fd.valid(), c.opened) << c.name;
+            EXPECT_EQ(entry.found, c.found) << c.name;
+            EXPECT_EQ(entry.notRegular, c.found && !c.opened) << c.name;
+            EXPECT_EQ(entry.error, c.error) << c.name;
+            EXPECT_EQ(entry.info.st_ino, opened.info.st_ino) << c.name;
+        }
     }
     std::string out;
     std::string error;
@@ -110,6 +119,8 @@ TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
     EXPECT_FALSE(ReadFileLimited(fifo, 10, out));
     EXPECT_FALSE(ReadFileLimited(dir / "index-link", 10, out));
     EXPECT_FALSE(OpenFileForReading(dir / "index-link").fd.valid());
+    const FileDescriptor folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_FALSE(OpenFolderEntryForReading(folder.get(), "index-link").fd.valid());
 
     char events[4096];
     EXPECT_EQ(::read(watcher.get(), events, sizeof events), -1) << "the FIFO was opened";
