@@ -4,7 +4,7 @@
 // compares the result with a plain reference: each tag searched on its own,
 // which is what the faster one-pass search must equal.
 #include "indexer/examination.h"
-#include "indexer/replacealltext.h"
+#include "platform/replacealltext.h"
 #include "platform/textcodec.h"
 
 #include <cstddef>

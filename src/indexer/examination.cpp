@@ -1,7 +1,7 @@
 #include "indexer/examination.h"
 
-#include "indexer/replacealltext.h"
 #include "platform/readfile.h"
+#include "platform/replacealltext.h"
 #include "platform/textcodec.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
-#include "indexer/replacealltext.h"
 #include "platform/filedescriptor.h"
+#include "platform/replacealltext.h"
 #include "platform/textcodec.h"
 
 #include <algorithm>

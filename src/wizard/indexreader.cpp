@@ -2,8 +2,8 @@
 
 #include "indexer/entryline.h"
 #include "indexer/indexdocument.h"
-#include "indexer/replacealltext.h"
 #include "platform/readfile.h"
+#include "platform/replacealltext.h"
 #include "platform/textcodec.h"
 #include "wizard/indexfolder.h"
 

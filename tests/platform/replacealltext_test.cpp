@@ -1,4 +1,4 @@
-#include "indexer/replacealltext.h"
+#include "platform/replacealltext.h"
 
 #include "platform/textcodec.h"
 
