@@ -2,28 +2,68 @@
 
 #include "platform/textcodec.h"
 
+#include <vector>
+
 namespace tessaloom {
 
 namespace {
 
-bool EndsWithFolded(const std::string& out, std::string_view foldedFind)
+// A search text folded to upper case with its failure table (Knuth-Morris-Pratt):
+// every character of the text is then looked at a bounded number of times on
+// average, however long the search text is and however it repeats itself.
+class FoldedPattern
 {
-    if (out.size() < foldedFind.size())
-        return false;
-    const std::size_t start = out.size() - foldedFind.size();
-    for (std::size_t i = 0; i < foldedFind.size(); ++i) {
-        if (AsciiUpper(out[start + i]) != foldedFind[i])
-            return false;
+public:
+    explicit FoldedPattern(std::string_view find) : m_text(AsciiUppered(find)), m_fail(find.size())
+    {
+        std::size_t k = 0;
+        for (std::size_t i = 1; i < m_text.size(); ++i) {
+            while (k > 0 && m_text[i] != m_text[k])
+                k = m_fail[k - 1];
+            if (m_text[i] == m_text[k])
+                ++k;
+            m_fail[i] = k;
+        }
     }
-    return true;
-}
 
-std::string ReplaceOnce(std::string_view text, std::string_view find, std::string_view replacement)
+    std::size_t size() const { return m_text.size(); }
+
+    /// The state after `c`, given the state before it: how many characters of the
+    /// search text the text read so far ends with. size() is a whole occurrence.
+    std::size_t step(std::size_t state, char c) const
+    {
+        if (state == m_text.size())
+            state = m_fail[state - 1];
+        const char folded = AsciiUpper(c);
+        while (state > 0 && m_text[state] != folded)
+            state = m_fail[state - 1];
+        return m_text[state] == folded ? state + 1 : 0;
+    }
+
+    /// Position of the first occurrence in `text`, or npos.
+    std::size_t findIn(std::string_view text, std::size_t from = 0) const
+    {
+        std::size_t state = 0;
+        for (std::size_t i = from; i < text.size(); ++i) {
+            state = step(state, text[i]);
+            if (state == m_text.size())
+                return i + 1 - m_text.size();
+        }
+        return std::string_view::npos;
+    }
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_fail;
+};
+
+std::string ReplaceOnce(std::string_view text, const FoldedPattern& find,
+                        std::string_view replacement)
 {
     std::string out;
     std::size_t from = 0;
-    for (std::size_t at = IFind(text, find); at != std::string_view::npos;
-         at = IFind(text, find, from)) {
+    for (std::size_t at = find.findIn(text); at != std::string_view::npos;
+         at = find.findIn(text, from)) {
         out.append(text.substr(from, at - from));
         out.append(replacement);
         from = at + find.size();
@@ -36,10 +76,13 @@ std::string ReplaceOnce(std::string_view text, std::string_view find, std::strin
 
 std::string& ReplaceAllText(std::string& text, std::string_view find, std::string_view replacement)
 {
-    if (find.empty() || IFind(text, find) == std::string_view::npos)
+    if (find.empty())
         return text;
-    if (IFind(replacement, find) != std::string_view::npos) {
-        text = ReplaceOnce(text, find, replacement);
+    const FoldedPattern pattern(find);
+    if (pattern.findIn(text) == std::string_view::npos)
+        return text;
+    if (pattern.findIn(replacement) != std::string_view::npos) {
+        text = ReplaceOnce(text, pattern, replacement);
         return text;
     }
 
@@ -47,21 +90,29 @@ std::string& ReplaceAllText(std::string& text, std::string_view find, std::strin
     // first one to complete at the end of `out` is also the leftmost one of the
     // whole text, which is the one the definition replaces next. The replaced text
     // goes back in front of the unread input (`pending`, kept reversed) because it
-    // may form a new occurrence with what follows.
-    const std::string foldedFind = AsciiUppered(find);
+    // may form a new occurrence with what follows. `states` keeps the matcher's
+    // state after each character of `out`, so that taking an occurrence off the end
+    // brings back the state before it without reading `out` again.
     std::string out;
     out.reserve(text.size());
+    std::vector<std::size_t> states;
+    states.reserve(text.size());
     std::string pending;
     std::size_t next = 0;
     while (!pending.empty() || next < text.size()) {
+        char c;
         if (!pending.empty()) {
-            out += pending.back();
+            c = pending.back();
             pending.pop_back();
         } else {
-            out += text[next++];
+            c = text[next++];
         }
-        if (EndsWithFolded(out, foldedFind)) {
-            out.resize(out.size() - find.size());
+        const std::size_t state = pattern.step(states.empty() ? 0 : states.back(), c);
+        out += c;
+        states.push_back(state);
+        if (state == pattern.size()) {
+            out.resize(out.size() - pattern.size());
+            states.resize(states.size() - pattern.size());
             pending.append(replacement.rbegin(), replacement.rend());
         }
     }

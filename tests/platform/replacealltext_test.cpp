@@ -50,6 +50,7 @@ TEST(ReplaceAllText, ReplacementHoldingTheSearchTextIsReplacedOnce)
 TEST(ReplaceAllText, MatchesTheDefinitionOnRandomInputs)
 {
     std::mt19937 rng(20261208);
+    // Few letters, so that search texts repeat themselves ("&#&#", "aAa").
     const std::string alphabet = "aAb&;#";
     auto randomText = [&](std::size_t maxLen) {
         std::string s(rng() % (maxLen + 1), ' ');
@@ -57,8 +58,8 @@ TEST(ReplaceAllText, MatchesTheDefinitionOnRandomInputs)
             c = alphabet[rng() % alphabet.size()];
         return s;
     };
-    for (int round = 0; round < 20000; ++round) {
-        const std::string find = randomText(3);
+    for (int round = 0; round < 40000; ++round) {
+        const std::string find = randomText(round % 2 ? 3 : 6);
         if (find.empty())
             continue;
         std::string repl = randomText(3);
@@ -82,6 +83,13 @@ TEST(ReplaceAllText, HostileInputFinishesInLinearTime)
         text += "&amp;amp;";
     ReplaceAllText(text, "&amp;", "&");
     EXPECT_EQ(text, std::string(400000, '&'));
+
+    // A long search text that repeats itself, in a text that nearly holds it
+    // everywhere: a naive matcher compares it anew at every position.
+    const std::string find = std::string(40000, 'a') + ";";
+    std::string nearly = std::string(1'000'000, 'a') + ";" + std::string(40000, 'A') + ";";
+    ReplaceAllText(nearly, find, "!");
+    EXPECT_EQ(nearly, std::string(1'000'000 - 40000, 'a') + "!!");
 }
 
 } // namespace
