@@ -106,6 +106,11 @@ TEST(ExamineContent, UntitledAndBinaryTest)
     EXPECT_FALSE(late.binaryMark);
     const auto at200 = Examine("f_4", std::string(199, 'a') + "\xE9");
     EXPECT_TRUE(at200.binaryMark);
+    // Every byte from 0x80 up fires the test, none below.
+    for (int b = 1; b < 256; ++b) {
+        const std::string content = std::string("ab") + static_cast<char>(b);
+        EXPECT_EQ(Examine("f_b", content).binaryMark, b >= 0x80) << b;
+    }
     // A titled page is never tested.
     EXPECT_FALSE(Examine("f_5", "<title>t</title>\xE9").binaryMark);
     // Empty content: kind by name only.
@@ -178,6 +183,23 @@ TEST(ExamineCachedFile, ReadsAtMostTheLimitAndReportsFacts)
     ::mkfifo((dir / "pipe").c_str(), 0600);
     const auto pipe = ExamineCachedFile(fd, "pipe", "!ndex.htm", buffer, {}, &facts);
     EXPECT_EQ(pipe.label, kUntitledLabel); // and it did not block
+    ::close(fd);
+}
+
+// A closing tag that ends on the last byte read is found; one byte later it is cut.
+TEST(ExamineCachedFile, TitleEndingOnTheLastByteReadIsFound)
+{
+    TestDir dir;
+    const std::string page = "<title>Edge</title>";
+    const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    std::string buffer;
+    for (const std::size_t shift : {0u, 1u}) {
+        const std::string padding(kExaminedBytes - page.size() + shift, ' ');
+        dir.createFile("page", padding + page + "more");
+        const auto e = ExamineCachedFile(fd, "page", "!ndex.htm", buffer);
+        EXPECT_EQ(e.label, shift == 0 ? std::string("Edge") : std::string(kUntitledLabel));
+    }
     ::close(fd);
 }
 

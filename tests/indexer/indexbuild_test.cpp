@@ -149,10 +149,18 @@ TEST(CreateIndex, OrderByDateThenLabelThenName)
     dir.createFile("a_page", "<title>Beta</title>", same);
     dir.createFile("c_page", "<title>alpha</title>", same);
     dir.createFile("pic.gif", "", same);
+    // The date key counts hours to 24: after noon sorts after before noon.
+    dir.createFile("a_afternoon", "<title>Afternoon</title>", UtcTime(2026, 3, 3, 13, 5, 0));
+    dir.createFile("y_morning", "<title>Morning</title>", UtcTime(2026, 3, 3, 9, 5, 0));
     RecordingListener listener;
     ASSERT_EQ(CreateIndex(RequestFor(dir), listener).status, IndexStatus::Written);
     EXPECT_EQ(LinkedNames(dir / "!ndex.htm"),
-              (std::vector<std::string>{"z_first", "pic.gif", "c_page", "a_page", "b_page"}));
+              (std::vector<std::string>{"z_first", "y_morning", "pic.gif", "c_page", "a_page",
+                                        "b_page", "a_afternoon"}));
+    const std::string doc = ReadWholeFile(dir / "!ndex.htm");
+    EXPECT_NE(doc.find(">Morning</a><br><br><font size=-1>3/3/2026  9:05 am<"), std::string::npos);
+    EXPECT_NE(doc.find(">Afternoon</a><br><br><font size=-1>3/3/2026  1:05 pm<"),
+              std::string::npos);
 }
 
 // Entries order as their joined texts (date key, code 6, label, code 6, name) do

@@ -143,6 +143,8 @@ TEST(DecodeTitle, ReferencesInTheirOrder)
         {"&#0233;t&#0233;", "\u00E9t\u00E9"},
         {"&#65;&#66;", "A&#66;"},
         {"it&#8217;s", "its"}, // above 255: removed
+        {"y&#255;", "y\u00FF"},
+        {"a&#256;b", "ab"}, // never wraps round to a NUL character
         {"a&#x41;b&#X41;c", "abc"},
         {"a&#;b", "ab"},
         {"a&#99999999999999999999;b", "ab"},
@@ -254,6 +256,32 @@ TEST(IndexFieldSplitter, PiecesDoNotChangeTheFields)
     const std::vector<std::string> whole = {"ab", "c", "", "d", "e", "", "f"};
     for (std::size_t piece = 1; piece <= text.size(); ++piece)
         EXPECT_EQ(fields(piece), whole) << "piece " << piece;
+}
+
+// The last field examined and the first one not examined, wherever a piece of
+// input ends inside or right after them.
+TEST(IndexFieldSplitter, FieldLimitHoldsWhereverAPieceEnds)
+{
+    std::string text;
+    for (std::size_t i = 0; i + 2 < kIndexFieldLimit; ++i)
+        text += "x,";
+    const std::size_t lastStart = text.size();
+    text += "last,limit,after,";
+    for (std::size_t split = lastStart; split <= text.size(); ++split) {
+        std::size_t count = 0;
+        std::string lastSeen;
+        IndexFieldSplitter splitter;
+        const auto onField = [&](std::string_view f) {
+            ++count;
+            lastSeen = f;
+        };
+        splitter.feed(std::string_view(text).substr(0, split), onField);
+        splitter.feed(std::string_view(text).substr(split), onField);
+        splitter.finish(onField);
+        EXPECT_EQ(count, kIndexFieldLimit - 1) << split;
+        EXPECT_EQ(lastSeen, "last") << split;
+        EXPECT_TRUE(splitter.limitReached()) << split;
+    }
 }
 
 // A big document has its folder's names read in one go after the first few
