@@ -90,8 +90,10 @@ void DecodeFirstNumericReference(std::string& title)
         return;
     const std::string reference = title.substr(start, semicolon - start + 1);
     const int code = SmallDecimal(std::string_view(reference).substr(2, reference.size() - 3));
+    // "&#0;" goes like a reference that is no character: a NUL would cut the row
+    // short wherever it is shown.
     const std::string character =
-        code < 0 ? std::string() : Windows1252ToUtf8(static_cast<unsigned char>(code));
+        code <= 0 ? std::string() : Windows1252ToUtf8(static_cast<unsigned char>(code));
     ReplaceAllText(title, reference, character);
 }
 

@@ -145,6 +145,7 @@ TEST(DecodeTitle, ReferencesInTheirOrder)
         {"it&#8217;s", "its"}, // above 255: removed
         {"y&#255;", "y\u00FF"},
         {"a&#256;b", "ab"}, // never wraps round to a NUL character
+        {"a&#0;b&#00;", "ab&#00;"},
         {"a&#x41;b&#X41;c", "abc"},
         {"a&#;b", "ab"},
         {"a&#99999999999999999999;b", "ab"},
@@ -155,8 +156,10 @@ TEST(DecodeTitle, ReferencesInTheirOrder)
         {"caf\u00E9 &#233;", "caf\u00E9 \u00E9"},                   // UTF-8 stays UTF-8
         {"caf\xE9 &#233;", "caf\u00E9 \u00E9"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(DecodeTitle(c.raw), c.shown) << c.raw;
+        EXPECT_EQ(DecodeTitle(c.raw).find('\0'), std::string::npos) << c.raw;
+    }
 }
 
 // The first numeric reference of each title is found and replaced in linear time,
