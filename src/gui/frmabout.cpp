@@ -50,6 +50,8 @@ void frmAbout::createControls()
                              this);
     blurb->setObjectName(QStringLiteral("lblDescription"));
     blurb->setWordWrap(true);
+    blurb->setFixedWidth(300);
+    blurb->setFixedHeight(blurb->heightForWidth(300));
 
     m_btnCheckForUpdates = new QPushButton(QStringLiteral("Check for &Updates ..."), this);
     m_btnCheckForUpdates->setObjectName(QStringLiteral("btnCheckForUpdates"));
@@ -81,7 +83,7 @@ void frmAbout::createControls()
     layout->addLayout(top);
     layout->addSpacing(12);
     layout->addLayout(buttons);
-    setFixedWidth(420);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmAbout::Form_Load()

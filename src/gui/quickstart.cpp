@@ -20,6 +20,7 @@ namespace tessaloom::gui {
 namespace {
 
 constexpr int kFormOffsetTwips = 100;
+constexpr int kTextWidth = 480;
 
 } // namespace
 
@@ -71,6 +72,10 @@ void QuickStart::createControls()
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(true);
         label->setFont(arial);
+        // A wrapped label's own size hint assumes some other width; fix both, so no
+        // line of the texts is cut off whatever the font.
+        label->setFixedWidth(kTextWidth);
+        label->setFixedHeight(label->heightForWidth(kTextWidth));
         texts->addWidget(label);
         m_label1.append(label);
     }
@@ -103,7 +108,7 @@ void QuickStart::createControls()
     layout->addLayout(top);
     layout->addWidget(m_lblBottomSeparator);
     layout->addLayout(bottom);
-    setFixedWidth(560);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void QuickStart::Form_Load()

@@ -203,8 +203,12 @@ private slots:
         QVERIFY(shown[1].contains(QStringLiteral("run for the 1st time).  You can select "
                                                  "\"Refresh\" to have")));
         QVERIFY(shown[2].endsWith(QStringLiteral("does not have to reload the index page again.")));
-        for (QLabel* label : labels)
+        form.show();
+        for (QLabel* label : labels) {
             QCOMPARE(label->font().family(), QStringLiteral("Arial"));
+            // Every line of the wrapped text fits: nothing is cut off at the bottom.
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        }
 
         auto* box = form.findChild<QCheckBox*>(QStringLiteral("chkDoNotShowAgain"));
         QVERIFY(box);
@@ -314,6 +318,10 @@ private slots:
                  QStringLiteral("Check for &Updates ..."));
         QCOMPARE(about.findChild<QPushButton*>(QStringLiteral("BtnOk"))->text(),
                  QStringLiteral("&Ok"));
+        for (QLabel* label : about.findChildren<QLabel*>()) {
+            if (label->wordWrap())
+                QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        }
         const QPoint delta = about.frameGeometry().center() - mainWindow.frameGeometry().center();
         QVERIFY2(qAbs(delta.x()) <= 1 && qAbs(delta.y()) <= 1, "not centred on the main window");
     }
