@@ -1,11 +1,9 @@
+#include "gui/programstartup.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessaloom"));
-    window.show();
-    return app.exec();
+    return tessaloom::gui::RunProgram();
 }

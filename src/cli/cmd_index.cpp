@@ -2,6 +2,7 @@
 #include "cli/terminaltext.h"
 
 #include "indexer/indexbuild.h"
+#include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
 
 #include <filesystem>
@@ -127,11 +128,12 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         streams.err << "tessaloom-cli index: no FOLDER given (see --help)\n";
         return kExitUsage;
     }
-    // The same interlock as the window's check boxes.
-    if (options.includeOnlyImages) {
-        options.excludeImages = false;
-        options.excludeBinaryFiles = true;
-    }
+    // The options tick the window's boxes in its start-up order, with its interlocks.
+    Settings flags;
+    flags.excludeImages = options.excludeImages;
+    flags.includeOnlyImages = options.includeOnlyImages;
+    flags.excludeBinaryFiles = options.excludeBinaryFiles;
+    options = FilterOptionsOf(StartupOptionBoxes(flags));
 
     IndexRequest request;
     request.folder = FolderForDocument(folderArgument);

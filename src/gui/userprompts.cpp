@@ -100,8 +100,9 @@ QString ChooseOpenFile(const OpenFileRequest& request)
 {
     if (openFileAnswerer())
         return openFileAnswerer()(request);
+    QString selected = request.selectedFilter;
     return QFileDialog::getOpenFileName(request.parent, request.title, request.folder,
-                                        request.filter);
+                                        request.filter, selected.isEmpty() ? nullptr : &selected);
 }
 
 bool ShellOpen(const QString& pathOrUrl)

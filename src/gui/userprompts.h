@@ -58,7 +58,8 @@ struct OpenFileRequest
     QWidget* parent = nullptr;
     QString title;
     QString folder;
-    QString filter; // Qt filter text, e.g. "HTML files (*.htm *.html)"
+    QString filter;         // Qt filter text, e.g. "HTML files (*.htm *.html)"
+    QString selectedFilter; // the entry of `filter` chosen at first; empty: the first
 };
 
 /// Asks for one existing file; empty when the user cancels.

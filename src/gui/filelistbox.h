@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QListWidget>
+
+#include <string>
+#include <vector>
+
+namespace tessaloom::gui {
+
+/// The file list (`File1`): the regular files of one folder that match a pattern,
+/// sorted without regard to case.
+class FileListBox final : public QListWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FileListBox)
+
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+
+    const std::string& folder() const { return m_folder; }
+    const std::string& pattern() const { return m_pattern; }
+    /// The names listed, as the file system spells them.
+    const std::vector<std::string>& names() const { return m_names; }
+
+    void setFolder(const std::string& folder);
+    void setPattern(const std::string& pattern);
+    /// Reads the folder again.
+    void refresh();
+
+private:
+    std::string m_folder;
+    std::string m_pattern = "*.*";
+    std::vector<std::string> m_names;
+};
+
+} // namespace tessaloom::gui

@@ -1,0 +1,61 @@
+#include "gui/folderlistbox.h"
+
+#include "mainwindow/folderview.h"
+
+#include <QFile>
+#include <QSignalBlocker>
+#include <QStyle>
+
+#include <filesystem>
+
+namespace tessaloom::gui {
+
+namespace {
+
+// Paths are kept as the file system's bytes; only their display is decoded.
+constexpr int kPathRole = Qt::UserRole;
+
+} // namespace
+
+FolderListBox::FolderListBox(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+}
+
+bool FolderListBox::setPath(const std::string& folder)
+{
+    const std::string clean = NormalFolderPath(folder);
+    std::error_code ec;
+    if (clean.empty() || !std::filesystem::is_directory(clean, ec))
+        return false;
+    m_path = clean;
+    refresh();
+    emit changed();
+    return true;
+}
+
+void FolderListBox::refresh()
+{
+    const QSignalBlocker blocker(this);
+    clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    for (const FolderRow& row : FolderListRows(m_path)) {
+        auto* item = new QListWidgetItem(row.open ? openIcon : closedIcon,
+                                         QString(row.depth * 2, QLatin1Char(' ')) +
+                                             QFile::decodeName(QByteArray::fromStdString(row.name)),
+                                         this);
+        item->setData(kPathRole, QByteArray::fromStdString(row.path));
+        if (row.open && row.path == m_path)
+            setCurrentItem(item);
+    }
+}
+
+std::string FolderListBox::highlightedPath() const
+{
+    const QListWidgetItem* item = currentItem();
+    return item ? item->data(kPathRole).toByteArray().toStdString() : std::string();
+}
+
+} // namespace tessaloom::gui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QListWidget>
+
+#include <string>
+
+namespace tessaloom::gui {
+
+/// The folder list (`Dir1`): the folders from the root down to the current one,
+/// then the current folder's sub-folders. Its path is the current folder.
+class FolderListBox final : public QListWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FolderListBox)
+
+public:
+    explicit FolderListBox(QWidget* parent = nullptr);
+
+    const std::string& path() const { return m_path; }
+    /// Moves to `folder` and announces `changed`. False, and nothing changes, when
+    /// `folder` is not a folder that can be shown.
+    bool setPath(const std::string& folder);
+    /// Re-reads the current folder's sub-folders.
+    void refresh();
+    /// The folder of the highlighted row; empty when no row is highlighted.
+    std::string highlightedPath() const;
+
+signals:
+    void changed();
+
+private:
+    std::string m_path;
+};
+
+} // namespace tessaloom::gui

@@ -1,0 +1,833 @@
+#include "gui/frmmain.h"
+
+#include "discovery/suggestedlist.h"
+#include "gui/drivelistbox.h"
+#include "gui/eventyield.h"
+#include "gui/filelistbox.h"
+#include "gui/folderlistbox.h"
+#include "gui/folderssearch.h"
+#include "gui/programcontext.h"
+#include "gui/statusform.h"
+#include "gui/userprompts.h"
+#include "gui/windowlaunch.h"
+#include "gui/windowops.h"
+#include "mainwindow/folderview.h"
+#include "shell/twips.h"
+#include "wizard/indexpath.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace tessaloom::gui {
+
+namespace {
+
+QString FromPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string ToPath(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+QString FromText(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+CheckState StateOf(const QCheckBox* box)
+{
+    return box->checkState() == Qt::Checked ? CheckState::Checked : CheckState::Unchecked;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tessaloom"));
+    m_endProgram = [] { QCoreApplication::quit(); };
+    createMenus();
+    createControls();
+    connectHandlers();
+
+    const double dpi = logicalDpiY();
+    resize(TwipsToPixels(kMainInitialClientWidth, dpi),
+           TwipsToPixels(kMainInitialClientHeight, dpi) + menuBar()->sizeHint().height());
+    // Until a saved folder is shown, the lists show the folder the program started in.
+    Dir1->setPath(ProcessCurrentFolder().string());
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createMenus()
+{
+    QMenu* MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    MenuFile->setObjectName(QStringLiteral("MenuFile"));
+    auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                      const QKeySequence& shortcut, void (frmMain::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    MenuFileOpen = add(MenuFile, "MenuFileOpen", QStringLiteral("&Open !ndex File with Browser"),
+                       QKeySequence(Qt::CTRL | Qt::Key_O), &frmMain::MenuFileOpen_Click);
+    MenuFileViewDeleteWizard =
+        add(MenuFile, "MenuFileViewDeleteWizard", QStringLiteral("View/Delete &Wizard..."),
+            QKeySequence(Qt::CTRL | Qt::Key_W), &frmMain::MenuFileViewDeleteWizard_Click);
+    MenuFileRefreshFileList =
+        add(MenuFile, "MenuFileRefreshFileList", QStringLiteral("&Refresh File List"),
+            QKeySequence(Qt::Key_F5), &frmMain::MenuFileRefreshFileList_Click);
+    MenuFileCopyPath =
+        add(MenuFile, "MenuFileCopyPath", QStringLiteral("&Copy Current Path to Clipboard"), {},
+            &frmMain::MenuFileCopyPath_Click);
+    MenuFile->addSeparator()->setObjectName(QStringLiteral("MenuFileHash1"));
+    MenuFileExit =
+        add(MenuFile, "MenuFileExit", QStringLiteral("E&xit"), {}, &frmMain::MenuFileExit_Click);
+
+    QMenu* MenuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    MenuHelp->setObjectName(QStringLiteral("MenuHelp"));
+    MenuHelpContents = add(MenuHelp, "MenuHelpContents", QStringLiteral("&Contents"),
+                           QKeySequence(Qt::Key_F1), &frmMain::MenuHelpContents_Click);
+    MenuHelpShowQuickStart =
+        add(MenuHelp, "MenuHelpShowQuickStart", QStringLiteral("Show &Quick Start Information"), {},
+            &frmMain::MenuHelpShowQuickStart_Click);
+    MenuHelp->addSeparator()->setObjectName(QStringLiteral("MenuHelpHash1"));
+    MenuCheckForUpdates = add(MenuHelp, "MenuCheckForUpdates", QStringLiteral("Check For &Updates"),
+                              {}, &frmMain::MenuCheckForUpdates_Click);
+    MenuHelpAbout =
+        add(MenuHelp, "MenuHelpAbout", QStringLiteral("&About"), {}, &frmMain::MenuHelpAbout_Click);
+}
+
+void frmMain::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmMainClient"));
+    setCentralWidget(client);
+
+    auto named = [](auto* widget, const char* name) {
+        widget->setObjectName(QString::fromLatin1(name));
+        return widget;
+    };
+    lblDrives = named(new QLabel(QStringLiteral("Drives"), client), "lblDrives");
+    Drv_DriveList = named(new DriveListBox(client), "Drv_DriveList");
+    lblFolders = named(new QLabel(QStringLiteral("Folders"), client), "lblFolders");
+    txtFolders = named(new QLineEdit(client), "txtFolders");
+    Dir1 = named(new FolderListBox(client), "Dir1");
+    lblFiles = named(new QLabel(QStringLiteral("Files"), client), "lblFiles");
+    txtFileMask = named(new QLineEdit(QStringLiteral("*.*"), client), "txtFileMask");
+    File1 = named(new FileListBox(client), "File1");
+    createOptionsFrame(client);
+    btnCreateIndex =
+        named(new QPushButton(QStringLiteral("&Create Index File ..."), client), "btnCreateIndex");
+    btnCreateIndex->setDefault(false);
+
+    // The pattern box is only 195 twips high: a frameless edit keeps its text readable.
+    txtFileMask->setFrame(false);
+    txtFileMask->setToolTip(QStringLiteral("File pattern: press Enter to apply"));
+    lblDrives->setBuddy(Drv_DriveList);
+    lblFolders->setBuddy(txtFolders);
+
+    fitCaptionFont();
+
+    setTabOrder(Drv_DriveList, txtFolders);
+    setTabOrder(txtFolders, Dir1);
+    setTabOrder(Dir1, txtFileMask);
+    setTabOrder(txtFileMask, File1);
+    setTabOrder(File1, cmboCacheFolders);
+    setTabOrder(cmboCacheFolders, btnRefreshFolders);
+    setTabOrder(btnRefreshFolders, txtMinFileCount);
+    setTabOrder(txtMinFileCount, chkExcludeImages);
+    setTabOrder(chkExcludeImages, chkIncludeOnlyImages);
+    setTabOrder(chkIncludeOnlyImages, chkExcludeBinaryFiles);
+    setTabOrder(chkExcludeBinaryFiles, chkLaunchBrowser);
+    setTabOrder(chkLaunchBrowser, chkLaunchViewDeleteWizard);
+    setTabOrder(chkLaunchViewDeleteWizard, btnCreateIndex);
+}
+
+void frmMain::fitCaptionFont()
+{
+    // The geometry is fixed in twips, drawn for a small system font; with a larger
+    // desktop font the captions would be cut. Take the largest size, from the
+    // desktop's own down to 7 points, at which the tightest captions fit.
+    const double dpi = logicalDpiY();
+    const QStyle* style = this->style();
+    const int boxExtra = style->pixelMetric(QStyle::PM_IndicatorWidth) +
+                         style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 4;
+    struct Caption
+    {
+        QString text;
+        int twips;
+        int extraPixels;
+    };
+    const MainLayout l = InitialMainLayout();
+    const Caption captions[] = {
+        {Label2->text(), l.Label2.width, 4},
+        {chkExcludeImages->text(), l.chkExcludeImages.width, boxExtra},
+        {chkIncludeOnlyImages->text(), l.chkIncludeOnlyImages.width, boxExtra},
+        {chkExcludeBinaryFiles->text(), l.chkExcludeBinaryFiles.width, boxExtra},
+        {chkLaunchBrowser->text(), l.chkLaunchBrowser.width, boxExtra},
+        {chkLaunchViewDeleteWizard->text(), l.chkLaunchViewDeleteWizard.width, boxExtra},
+        {btnRefreshFolders->text(), l.btnRefreshFolders.width, 12},
+    };
+    QFont captionFont = centralWidget()->font();
+    double size = captionFont.pointSizeF() > 0 ? captionFont.pointSizeF() : 9.0;
+    for (; size > 7.0; size -= 0.5) {
+        captionFont.setPointSizeF(size);
+        const QFontMetrics metrics(captionFont);
+        bool fits = true;
+        for (const Caption& c : captions) {
+            QString shown = c.text;
+            shown.remove(QLatin1Char('&'));
+            if (metrics.horizontalAdvance(shown) + c.extraPixels > TwipsToPixels(c.twips, dpi))
+                fits = false;
+        }
+        if (fits)
+            break;
+    }
+    captionFont.setPointSizeF(std::max(size, 7.0));
+    centralWidget()->setFont(captionFont);
+}
+
+void frmMain::createOptionsFrame(QWidget* client)
+{
+    FrameOptions = new QGroupBox(QStringLiteral("OPTIONS"), client);
+    FrameOptions->setObjectName(QStringLiteral("FrameOptions"));
+    frmCacheFolders = new QGroupBox(QStringLiteral(" Suggest Cache Folders"), FrameOptions);
+    frmCacheFolders->setObjectName(QStringLiteral("frmCacheFolders"));
+
+    cmboCacheFolders = new QComboBox(frmCacheFolders);
+    cmboCacheFolders->setObjectName(QStringLiteral("cmboCacheFolders"));
+    cmboCacheFolders->setEditable(true);
+    cmboCacheFolders->setInsertPolicy(QComboBox::NoInsert);
+    btnRefreshFolders = new QPushButton(QStringLiteral("<  &Refresh"), frmCacheFolders);
+    btnRefreshFolders->setObjectName(QStringLiteral("btnRefreshFolders"));
+    Label2 = new QLabel(QStringLiteral("Suggest only cache folders with a minimum file count of"),
+                        frmCacheFolders);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    txtMinFileCount = new QLineEdit(frmCacheFolders);
+    txtMinFileCount->setObjectName(QStringLiteral("txtMinFileCount"));
+    Label2->setBuddy(txtMinFileCount);
+
+    auto check = [this](const char* name, const QString& caption) {
+        auto* box = new QCheckBox(caption, FrameOptions);
+        box->setObjectName(QString::fromLatin1(name));
+        return box;
+    };
+    chkExcludeImages = check("chkExcludeImages", QStringLiteral("EXCLUDE &image files"));
+    chkIncludeOnlyImages = check("chkIncludeOnlyImages", QStringLiteral("INCLUDE &Only images "));
+    chkExcludeBinaryFiles =
+        check("chkExcludeBinaryFiles", QStringLiteral("EXCLUDE non-image &binary files"));
+    chkLaunchBrowser = check("chkLaunchBrowser", QStringLiteral("Launch Bro&wser after indexing"));
+    chkLaunchViewDeleteWizard = check("chkLaunchViewDeleteWizard",
+                                      QStringLiteral("Launch &View/Delete Wizard after indexing"));
+}
+
+void frmMain::connectHandlers()
+{
+    connect(Dir1, &FolderListBox::changed, this, &frmMain::Dir1_Change);
+    connect(Dir1, &QListWidget::itemClicked, this, &frmMain::Dir1_MouseUp);
+    Dir1->installEventFilter(this);
+    connect(txtFolders, &QLineEdit::returnPressed, this, &frmMain::txtFolders_KeyPress);
+    txtFolders->installEventFilter(this);
+    connect(Drv_DriveList, &QComboBox::activated, this, &frmMain::Drv_DriveList_Change);
+    connect(txtFileMask, &QLineEdit::returnPressed, this, &frmMain::txtFileMask_KeyPress);
+    connect(cmboCacheFolders, &QComboBox::activated, this, &frmMain::cmboCacheFolders_Click);
+    connect(btnRefreshFolders, &QPushButton::clicked, this, &frmMain::btnRefreshFolders_Click);
+    txtMinFileCount->installEventFilter(this);
+    connect(chkExcludeImages, &QCheckBox::clicked, this, &frmMain::chkExcludeImages_Click);
+    connect(chkIncludeOnlyImages, &QCheckBox::clicked, this, &frmMain::chkIncludeOnlyImages_Click);
+    connect(btnCreateIndex, &QPushButton::clicked, this, &frmMain::btnCreateIndex_Click);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, layout and closing
+
+void frmMain::Form_Load()
+{
+    Settings& settings = Program().settings();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    CentreForm(this);
+    KeepWindowPlacement(this, 1);
+    const QSize frameBefore = frameGeometry().size() - geometry().size();
+    show();
+    // The record holds the outer frame; once shown, the frame's size is known, and
+    // a window placed before it would come back larger by the frame each start.
+    if (frameGeometry().size() - geometry().size() != frameBefore)
+        KeepWindowPlacement(this, 1);
+    if (!settings.directory.empty())
+        Dir1->setPath(settings.directory); // a folder that has gone leaves the lists as they are
+    File1->setPattern(settings.filePattern);
+    updateFilesLabel();
+    txtFileMask->setText(FromText(settings.filePattern));
+    setOptionBoxes(StartupOptionBoxes(settings, optionBoxes()));
+    txtMinFileCount->setText(QString::number(settings.minimumFileCount));
+    repaint();
+    QApplication::restoreOverrideCursor();
+    cmboCacheFolders->setEditText(QString());
+
+    if (!IsRegularFile(Program().folders().folderListPath)) {
+        MessageRequest question;
+        question.parent = this;
+        question.title = QStringLiteral("Search for Cache Folders?");
+        question.text = QStringLiteral(
+            "For your convenience, the Tessaloom can search for likely cache folders on this "
+            "system.  Would like to do this now?");
+        question.icon = MessageIcon::Question;
+        question.buttons = MessageButtons::YesNo;
+        if (ShowMessage(question) == MessageAnswer::Yes)
+            SearchDriveForFolders();
+    } else {
+        LoadSuggestedList();
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    if (m_inResize)
+        return;
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QSize extra = frame.size() - inner.size();
+    const double dpi = logicalDpiY();
+    // The fewest whole pixels that reach `twips`, so that a snapped window passes
+    // the minimum when it is measured again.
+    auto atLeast = [dpi](int twips) {
+        const int pixels = TwipsToPixels(twips, dpi);
+        return PixelsToTwips(pixels, dpi) < twips ? pixels + 1 : pixels;
+    };
+    // Let the window manager enforce the minimum outer size while dragging too.
+    const QSize minimum(atLeast(kMainMinimumWidth) - extra.width(),
+                        atLeast(kMainMinimumHeight) - extra.height());
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
+
+    const WindowRect outer = WindowRectInTwips(this);
+    const MainResize r = ResizeMainLayout(outer.width, outer.height, m_layout);
+    m_layout = r.layout;
+    if (r.width != outer.width || r.height != outer.height) {
+        m_inResize = true;
+        resize(std::max(inner.width(), atLeast(r.width) - extra.width()),
+               std::max(inner.height(), atLeast(r.height) - extra.height()));
+        m_inResize = false;
+    }
+    applyLayout();
+}
+
+void frmMain::applyLayout()
+{
+    const double dpi = logicalDpiY();
+    auto place = [dpi](QWidget* widget, const WindowRect& r) {
+        widget->setGeometry(TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
+                            std::max(0, TwipsToPixels(r.width, dpi)),
+                            std::max(0, TwipsToPixels(r.height, dpi)));
+    };
+    const MainLayout& l = m_layout;
+    place(lblDrives, l.lblDrives);
+    place(Drv_DriveList, l.Drv_DriveList);
+    place(lblFolders, l.lblFolders);
+    place(txtFolders, l.txtFolders);
+    place(Dir1, l.Dir1);
+    place(txtFileMask, l.txtFileMask);
+    place(lblFiles, l.lblFiles);
+    place(File1, l.File1);
+    place(FrameOptions, l.FrameOptions);
+    place(frmCacheFolders, l.frmCacheFolders);
+    place(cmboCacheFolders, l.cmboCacheFolders);
+    place(btnRefreshFolders, l.btnRefreshFolders);
+    place(Label2, l.Label2);
+    place(txtMinFileCount, l.txtMinFileCount);
+    place(chkExcludeImages, l.chkExcludeImages);
+    place(chkIncludeOnlyImages, l.chkIncludeOnlyImages);
+    place(chkExcludeBinaryFiles, l.chkExcludeBinaryFiles);
+    place(chkLaunchBrowser, l.chkLaunchBrowser);
+    place(chkLaunchViewDeleteWizard, l.chkLaunchViewDeleteWizard);
+    place(btnCreateIndex, l.btnCreateIndex);
+    // A caption that still does not fit at the smallest font may run on to the right,
+    // and a tick box taller than its row down, where the option boxes have room.
+    for (QCheckBox* box : {chkExcludeImages, chkIncludeOnlyImages, chkExcludeBinaryFiles,
+                           chkLaunchBrowser, chkLaunchViewDeleteWizard}) {
+        const QSize hint = box->sizeHint();
+        box->resize(std::max(box->width(), hint.width()), std::max(box->height(), hint.height()));
+    }
+}
+
+MainWindowValues frmMain::exitValues() const
+{
+    MainWindowValues v;
+    v.directory = Dir1->path();
+    v.fileMask = txtFileMask->text().toStdString();
+    v.excludeImages = StateOf(chkExcludeImages);
+    v.includeOnlyImages = StateOf(chkIncludeOnlyImages);
+    v.excludeBinaryFiles = StateOf(chkExcludeBinaryFiles);
+    v.launchBrowser = StateOf(chkLaunchBrowser);
+    v.launchViewDeleteWizard = StateOf(chkLaunchViewDeleteWizard);
+    v.minFileCountText = txtMinFileCount->text().toStdString();
+    return v;
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        Form_Unload();
+    }
+    event->accept();
+    if (m_endProgram)
+        m_endProgram();
+}
+
+void frmMain::Form_Unload()
+{
+    WriteMainWindowSettings(exitValues(), Program().settingsPath());
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        // The record keeps the normal-state geometry, so the window comes back normal.
+        const QRect frame = frameGeometry();
+        const QRect inner = geometry();
+        const QRect normal = normalGeometry().isValid() ? normalGeometry() : inner;
+        const QRect outer =
+            normal.adjusted(frame.left() - inner.left(), frame.top() - inner.top(),
+                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+        setWindowState(Qt::WindowNoState);
+        const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
+        WindowRect rect{PixelsToTwips(outer.x(), dpi), PixelsToTwips(outer.y(), dpi),
+                        PixelsToTwips(outer.width(), dpi), PixelsToTwips(outer.height(), dpi)};
+        tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), 2,
+                                       ScreenSizeInTwips(this), Program().settingsPath());
+    } else {
+        KeepWindowPlacement(this, 2);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        txtFolders->selectAll();
+}
+
+void frmMain::bringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == txtFolders)
+            txtFolders_LostFocus();
+        else if (watched == txtMinFileCount)
+            txtMinFileCount_LostFocus();
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == Dir1 && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            Dir1_KeyPress();
+            return true;
+        }
+        if (watched == txtMinFileCount && !key->text().isEmpty()) {
+            const char32_t c = key->text().toUcs4().value(0);
+            // Printable characters and Enter go through the filter; editing and
+            // shortcut keys (Tab, Ctrl+C) are left alone.
+            const bool typed = (c >= 0x20 && c != 0x7f) || c == 13 || c == 8;
+            if (typed && !txtMinFileCount_KeyPress(c))
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Folders and files
+
+void frmMain::updateFilesLabel()
+{
+    lblFiles->setText(QStringLiteral("Files (%1)").arg(File1->names().size()));
+}
+
+void frmMain::Dir1_Change()
+{
+    const std::string& path = Dir1->path();
+    enterFolder(path);
+    File1->setFolder(path);
+    updateFilesLabel();
+    txtFolders->setText(FromPath(path));
+    txtFolders->selectAll();
+    Drv_DriveList->showVolumeOf(path);
+    const std::string mount = Drv_DriveList->currentMountPoint();
+    if (!mount.empty())
+        m_volumeFolders[mount] = path;
+}
+
+void frmMain::Dir1_KeyPress()
+{
+    const std::string highlighted = Dir1->highlightedPath();
+    if (!highlighted.empty())
+        Dir1->setPath(highlighted);
+}
+
+void frmMain::Dir1_MouseUp()
+{
+    Dir1_KeyPress();
+}
+
+void frmMain::txtFolders_KeyPress()
+{
+    // A path that is not a folder is ignored: the list stays, the text stays as typed.
+    Dir1->setPath(ToPath(txtFolders->text()));
+}
+
+void frmMain::txtFolders_LostFocus()
+{
+    const std::string typed = ToPath(txtFolders->text());
+    if (NormalFolderPath(typed) != Dir1->path())
+        Dir1->setPath(typed);
+}
+
+void frmMain::Drv_DriveList_Change()
+{
+    const std::string mount = Drv_DriveList->currentMountPoint();
+    if (mount.empty())
+        return;
+    std::string folder = mount;
+    if (const auto known = m_volumeFolders.find(mount); known != m_volumeFolders.end()) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(known->second, ec))
+            folder = known->second;
+    }
+    if (const int error = ProbeFolder(folder); error != 0) {
+        QApplication::beep();
+        MessageRequest message;
+        message.parent = this;
+        message.title = FromText(ProbeErrorTitle(error));
+        message.text = FromText(ProbeErrorText(error));
+        message.icon = MessageIcon::Critical;
+        ShowMessage(message);
+        Drv_DriveList->showVolumeOf(Dir1->path());
+        return;
+    }
+    enterFolder(folder);
+    File1->setFolder(folder);
+    updateFilesLabel();
+    Dir1->setPath(folder);
+}
+
+void frmMain::txtFileMask_KeyPress()
+{
+    // The suggestions keep their counts until their next load.
+    File1->setPattern(txtFileMask->text().toStdString());
+    updateFilesLabel();
+}
+
+void frmMain::MenuFileRefreshFileList_Click()
+{
+    File1->refresh();
+    updateFilesLabel();
+}
+
+void frmMain::MenuFileCopyPath_Click()
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(FromPath(Dir1->path()));
+}
+
+// ---------------------------------------------------------------------------
+// Suggested folders
+
+void frmMain::LoadSuggestedList()
+{
+    const QString textBefore = cmboCacheFolders->currentText();
+    cmboCacheFolders->clear();
+    const SuggestedList list = tessaloom::LoadSuggestedList(
+        Program().folders().folderListPath, Program().settings().minimumFileCount, File1->pattern(),
+        LocaleFormats::FromProcessLocale(), ThrottledEventYield());
+    if (!list.listExists) {
+        cmboCacheFolders->setEditText(textBefore);
+        return;
+    }
+    QStringList entries;
+    entries.reserve(static_cast<qsizetype>(list.entries.size()));
+    for (const std::string& entry : list.entries)
+        entries.append(FromPath(entry));
+    cmboCacheFolders->addItems(entries);
+    cmboCacheFolders->setEditText(FromText(list.headerText));
+}
+
+void frmMain::SearchDriveForFolders()
+{
+    DriveSearchPlan plan;
+    for (const Volume& v : Drv_DriveList->volumes())
+        plan.volumes.push_back({v.mountPoint, v.entryText});
+    plan.cacheHome = Program().folders().cacheHome;
+    plan.folderListPath = Program().folders().folderListPath;
+    FoldersSearchHooks hooks;
+    hooks.clearSuggestions = [this] { cmboCacheFolders->clear(); };
+    hooks.reloadSuggestedList = [this] { LoadSuggestedList(); };
+    SearchDrivesForFolders(this, plan, hooks);
+}
+
+void frmMain::cmboCacheFolders_Click(int)
+{
+    const std::optional<std::string> folder =
+        ChosenFolderOfEntry(ToPath(cmboCacheFolders->currentText()));
+    if (!folder)
+        return;
+    Dir1->setPath(*folder); // a folder that has gone leaves the lists where they were
+    Drv_DriveList->showVolumeOf(Dir1->path());
+}
+
+void frmMain::btnRefreshFolders_Click()
+{
+    SearchDriveForFolders();
+    cmboCacheFolders->setFocus();
+}
+
+bool frmMain::txtMinFileCount_KeyPress(char32_t key)
+{
+    if (IsMinCountKeyAccepted(key))
+        return true;
+    QApplication::beep();
+    return false;
+}
+
+void frmMain::txtMinFileCount_LostFocus()
+{
+    Settings& settings = Program().settings();
+    const std::optional<std::int32_t> minimum =
+        MinCountAfterLeaving(txtMinFileCount->text().toStdString(), settings.minimumFileCount);
+    if (!minimum)
+        return;
+    settings.minimumFileCount = *minimum;
+    LoadSuggestedList();
+}
+
+// ---------------------------------------------------------------------------
+// Options
+
+OptionBoxes frmMain::optionBoxes() const
+{
+    return {chkExcludeImages->isChecked(), chkIncludeOnlyImages->isChecked(),
+            chkExcludeBinaryFiles->isChecked(), chkLaunchBrowser->isChecked(),
+            chkLaunchViewDeleteWizard->isChecked()};
+}
+
+void frmMain::setOptionBoxes(const OptionBoxes& boxes)
+{
+    chkExcludeImages->setChecked(boxes.excludeImages);
+    chkIncludeOnlyImages->setChecked(boxes.includeOnlyImages);
+    chkExcludeBinaryFiles->setChecked(boxes.excludeBinaryFiles);
+    chkLaunchBrowser->setChecked(boxes.launchBrowser);
+    chkLaunchViewDeleteWizard->setChecked(boxes.launchViewDeleteWizard);
+}
+
+void frmMain::optionBoxClicked(OptionBox box)
+{
+    OptionBoxes boxes = optionBoxes();
+    OptionBoxClicked(boxes, box);
+    setOptionBoxes(boxes);
+}
+
+void frmMain::chkExcludeImages_Click()
+{
+    optionBoxClicked(OptionBox::ExcludeImages);
+}
+
+void frmMain::chkIncludeOnlyImages_Click()
+{
+    optionBoxClicked(OptionBox::IncludeOnlyImages);
+}
+
+// ---------------------------------------------------------------------------
+// The index build
+
+void frmMain::btnCreateIndex_Click()
+{
+    StatusFormListener progress;
+    RunIndexBuild(*this, progress, LocaleFormats::FromProcessLocale(), {}, ThrottledEventYield());
+}
+
+std::string frmMain::fileListFolder()
+{
+    return File1->folder();
+}
+
+std::vector<std::string> frmMain::refreshFileList()
+{
+    File1->refresh();
+    return File1->names();
+}
+
+std::string frmMain::filePattern()
+{
+    return File1->pattern();
+}
+
+IndexOptions frmMain::filterOptions()
+{
+    return FilterOptionsOf(optionBoxes());
+}
+
+void frmMain::setFilesLabel(std::string_view text)
+{
+    lblFiles->setText(FromText(text));
+}
+
+void frmMain::enterFolder(const std::string& folder)
+{
+    if (::chdir(folder.c_str()) != 0) {
+        // The folder lists still show it; a later build names every file by full path.
+    }
+}
+
+void frmMain::setIndexPath(std::string_view path)
+{
+    gblIndexPath.set(std::string(path));
+}
+
+void frmMain::showNoFilesMessage()
+{
+    MessageRequest message;
+    message.parent = this;
+    message.text = FromText(kNoFilesMessage);
+    message.icon = MessageIcon::Critical;
+    ShowMessage(message);
+    QApplication::restoreOverrideCursor();
+}
+
+void frmMain::hideMainWindow()
+{
+    hide();
+}
+
+void frmMain::showMainWindow()
+{
+    show();
+}
+
+bool frmMain::launchBrowserChecked()
+{
+    return chkLaunchBrowser->isChecked();
+}
+
+bool frmMain::launchWizardChecked()
+{
+    return chkLaunchViewDeleteWizard->isChecked();
+}
+
+bool frmMain::openInBrowser(const std::string& path)
+{
+    return ShellOpen(FromPath(path));
+}
+
+void frmMain::showError(std::string_view title, std::string_view text)
+{
+    MessageRequest message;
+    message.parent = this;
+    message.title = FromText(title);
+    message.text = FromText(text);
+    message.icon = MessageIcon::Critical;
+    ShowMessage(message);
+}
+
+void frmMain::showWizardModal()
+{
+    ShowViewDeleteWizard(this);
+}
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void frmMain::MenuFileOpen_Click()
+{
+    const std::string inFolder = (std::filesystem::path(Dir1->path()) / "!ndex.htm").string();
+    gblIndexPath.set(inFolder);
+    if (IsRegularFile(inFolder)) {
+        ShellOpen(FromPath(inFolder));
+        return;
+    }
+    OpenFileRequest request;
+    request.parent = this;
+    request.folder = FromPath(Dir1->path());
+    request.filter = QStringLiteral("All Files (*);;TSL Index Files (!ndex.htm)");
+    request.selectedFilter = QStringLiteral("TSL Index Files (!ndex.htm)");
+    const QString chosen = ChooseOpenFile(request);
+    gblIndexPath.set(ToPath(chosen));
+    if (chosen.isEmpty())
+        return;
+    if (!ShellOpen(chosen))
+        showError(kBrowserErrorTitle, BrowserLaunchErrorText(ToPath(chosen)));
+}
+
+void frmMain::MenuFileViewDeleteWizard_Click()
+{
+    hide();
+    ShowViewDeleteWizard(this);
+    show();
+}
+
+void frmMain::MenuFileExit_Click()
+{
+    close();
+}
+
+void frmMain::MenuHelpContents_Click()
+{
+    OpenHelpContents(this);
+}
+
+void frmMain::MenuHelpShowQuickStart_Click()
+{
+    ShowQuickStart(this);
+}
+
+void frmMain::MenuCheckForUpdates_Click()
+{
+    // Handing over to the updater ends the program at once, storing nothing.
+    if (!CheckForUpdates(this)) {
+        m_closing = true;
+        close();
+    }
+}
+
+void frmMain::MenuHelpAbout_Click()
+{
+    ShowAbout(this, this);
+}
+
+} // namespace tessaloom::gui

@@ -1,0 +1,86 @@
+#include "gui/singleinstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace tessaloom::gui {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 1000;
+const char kShowRequest[] = "show\n";
+
+} // namespace
+
+SingleInstance::SingleInstance(QString name, QObject* parent)
+    : QObject(parent), m_name(std::move(name))
+{}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::DefaultName()
+{
+    return QStringLiteral("tessaloom-%1").arg(::getuid());
+}
+
+bool SingleInstance::anotherInstanceRunning() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    const bool running = socket.waitForConnected(kConnectTimeoutMs);
+    socket.abort();
+    return running;
+}
+
+bool SingleInstance::askRunningInstanceToShow() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(kConnectTimeoutMs))
+        return false;
+    socket.write(kShowRequest);
+    const bool sent = socket.waitForBytesWritten(kConnectTimeoutMs);
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(kConnectTimeoutMs);
+    return sent;
+}
+
+bool SingleInstance::listen()
+{
+    if (m_server)
+        return true;
+    auto* server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(m_name)) {
+        // Nobody answered before, so the socket file is a crashed instance's.
+        if (anotherInstanceRunning() || !QLocalServer::removeServer(m_name) ||
+            !server->listen(m_name)) {
+            delete server;
+            return false;
+        }
+    }
+    m_server = server;
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::readRequests);
+    return true;
+}
+
+void SingleInstance::readRequests()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                if (socket->readLine(64) == kShowRequest)
+                    emit showRequested();
+            }
+            // A peer that sends anything else, or too much, is not one of ours.
+            if (socket->bytesAvailable() > 64)
+                socket->abort();
+        });
+    }
+}
+
+} // namespace tessaloom::gui
