@@ -1,0 +1,441 @@
+#include "gui/frmviewdeletewizard.h"
+
+#include "gui/frmconfirmdelete.h"
+#include "gui/programcontext.h"
+#include "gui/userprompts.h"
+#include "gui/windowlaunch.h"
+#include "gui/windowops.h"
+#include "shell/twips.h"
+#include "wizard/deletefiles.h"
+#include "wizard/indexpath.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QListView>
+#include <QMenuBar>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace tessaloom::gui {
+
+namespace {
+
+// The layout rule, in twips: the list sits at 120/450 and leaves 300 of the
+// window's width and 1200 of its height to the frame, the menu and the margins.
+constexpr int kListLeftTwips = 120;
+constexpr int kListTopTwips = 450;
+constexpr int kWidthAllowanceTwips = 300;
+constexpr int kHeightAllowanceTwips = 1200;
+
+// More separate stretches than this are removed with one reset of the list
+// instead of one removal each, which would move the rows behind every stretch.
+constexpr std::size_t kMaxPiecewiseRemovals = 32;
+
+const QString kOpenFilterAll = QStringLiteral("All Files (*)");
+const QString kOpenFilterIndex = QStringLiteral("TSL Index Files (!ndex.htm)");
+
+/// The hourglass for as long as it lives, once started.
+class WaitCursor
+{
+public:
+    WaitCursor() = default;
+    explicit WaitCursor(bool startNow)
+    {
+        if (startNow)
+            start();
+    }
+    ~WaitCursor()
+    {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void start()
+    {
+        if (!m_on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_on = true;
+    }
+    void stop()
+    {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = false;
+};
+
+double dpiOf(const QWidget* form)
+{
+    const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+// The main window's folder: it keeps the process's current folder on the folder
+// its lists show.
+std::filesystem::path MainWindowFolder()
+{
+    return ProcessCurrentFolder();
+}
+
+} // namespace
+
+// ---- WizardRowModel ----
+
+int WizardRowModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int WizardRowModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant WizardRowModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() ||
+        static_cast<std::size_t>(index.row()) >= m_rows.size())
+        return {};
+    const WizardRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (index.column() == DisplayColumn)
+        return QString::fromStdString(row.displayText);
+    // Paths are bytes; shown the way the file dialog shows them.
+    return QFile::decodeName(QByteArray::fromStdString(row.targetPath));
+}
+
+void WizardRowModel::setRows(std::vector<WizardRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void WizardRowModel::removeDeleted(const DeleteOutcome& outcome)
+{
+    const std::vector<std::size_t>& removed = outcome.removedRows;
+    if (removed.empty())
+        return;
+    // Stretches of neighbouring rows, last first so earlier numbers stay valid.
+    std::vector<std::pair<std::size_t, std::size_t>> stretches;
+    for (const std::size_t row : removed) {
+        if (!stretches.empty() && stretches.back().second + 1 == row)
+            stretches.back().second = row;
+        else
+            stretches.emplace_back(row, row);
+    }
+    if (stretches.size() > kMaxPiecewiseRemovals) {
+        beginResetModel();
+        RemoveDeletedRows(m_rows, outcome);
+        endResetModel();
+        return;
+    }
+    for (auto it = stretches.rbegin(); it != stretches.rend(); ++it) {
+        beginRemoveRows({}, static_cast<int>(it->first), static_cast<int>(it->second));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(it->first),
+                     m_rows.begin() + static_cast<std::ptrdiff_t>(it->second) + 1);
+        endRemoveRows();
+    }
+}
+
+// ---- frmViewDeleteWizard ----
+
+frmViewDeleteWizard::frmViewDeleteWizard(QWidget* mainWindow)
+    : QMainWindow(mainWindow, Qt::Window), m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("frmViewDeleteWizard"));
+    setWindowTitle(QStringLiteral("View/Delete Wizard"));
+    setWindowModality(Qt::ApplicationModal);
+    resize(640, 440);
+    createMenus();
+    createLists();
+}
+
+frmViewDeleteWizard::~frmViewDeleteWizard() = default;
+
+void frmViewDeleteWizard::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("MenuFile"));
+    const auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                            void (frmViewDeleteWizard::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    add(file, "MenuFileOpen", QStringLiteral("&Open..."), &frmViewDeleteWizard::MenuFileOpen_Click);
+    add(file, "MenuFileSelectAll", QStringLiteral("&Select All Shown"),
+        &frmViewDeleteWizard::MenuFileSelectAll_Click);
+    add(file, "MenuFileDeleteFiles", QStringLiteral("&Delete All Selected Items"),
+        &frmViewDeleteWizard::MenuFileDeleteFiles_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("MenuFileHash1"));
+    add(file, "MenuFileCloseWin", QStringLiteral("&Close Window"),
+        &frmViewDeleteWizard::MenuFileCloseWin_Click);
+    add(file, "MenuFileExit", QStringLiteral("E&xit Program"),
+        &frmViewDeleteWizard::MenuFileExit_Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("MenuHelp"));
+    QAction* contents = add(help, "MenuHelpContents", QStringLiteral("&Contents"),
+                            &frmViewDeleteWizard::MenuHelpContents_Click);
+    contents->setShortcut(QKeySequence(Qt::Key_F1));
+    contents->setShortcutContext(Qt::WindowShortcut);
+    help->addSeparator()->setObjectName(QStringLiteral("MenuHelpHash1"));
+    add(help, "MenuHelpAbout", QStringLiteral("&About..."),
+        &frmViewDeleteWizard::MenuHelpAbout_Click);
+}
+
+void frmViewDeleteWizard::createLists()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+    m_model = new WizardRowModel(this);
+
+    m_lstDisplay = new QListView(client);
+    m_lstDisplay->setObjectName(QStringLiteral("LstDisplay"));
+    m_lstDisplay->setModel(m_model);
+    m_lstDisplay->setModelColumn(WizardRowModel::DisplayColumn);
+    m_lstDisplay->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_lstDisplay->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row has the same height: the view then never measures all rows, which
+    // keeps a list of a hundred thousand rows as quick as a short one.
+    m_lstDisplay->setUniformItemSizes(true);
+    m_lstDisplay->setLayoutMode(QListView::SinglePass);
+    m_lstDisplay->setTextElideMode(Qt::ElideRight);
+
+    m_list2 = new QListView(client);
+    m_list2->setObjectName(QStringLiteral("List2"));
+    m_list2->setModel(m_model);
+    m_list2->setModelColumn(WizardRowModel::TargetColumn);
+    m_list2->setUniformItemSizes(true);
+    m_list2->hide();
+}
+
+bool frmViewDeleteWizard::Form_Load()
+{
+    KeepWindowPlacement(this, 1);
+    Form_Resize();
+    LoadIndexList();
+    return !m_unloaded;
+}
+
+void frmViewDeleteWizard::exec()
+{
+    if (m_unloaded)
+        return;
+    QEventLoop loop;
+    m_loop = &loop;
+    show();
+    loop.exec(QEventLoop::DialogExec);
+}
+
+bool frmViewDeleteWizard::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate) {
+        repaint();
+        // Played after this event: the sound lets events run, which must not
+        // happen in the middle of activating the window.
+        QMetaObject::invokeMethod(
+            this, [] { PlaySoundFile(QStringLiteral("ClickBg.wav")); }, Qt::QueuedConnection);
+    }
+    return handled;
+}
+
+void frmViewDeleteWizard::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmViewDeleteWizard::Form_Resize()
+{
+    const double dpi = dpiOf(this);
+    const WindowRect window = WindowRectInTwips(this);
+    QRect list = m_lstDisplay->geometry();
+    list.moveTo(TwipsToPixels(kListLeftTwips, dpi), TwipsToPixels(kListTopTwips, dpi));
+    // A negative size (a tiny or minimised window) is refused: the list keeps the
+    // size it had.
+    const int width = window.width - kWidthAllowanceTwips;
+    const int height = window.height - kHeightAllowanceTwips;
+    if (width >= 0)
+        list.setWidth(TwipsToPixels(width, dpi));
+    if (height >= 0)
+        list.setHeight(TwipsToPixels(height, dpi));
+    // The allowance was made for a thin title bar; under a taller one the list
+    // would reach past the window's bottom and hide its scroll bar there.
+    const int clientBottom = centralWidget()->height();
+    if (height >= 0 && list.bottom() >= clientBottom && clientBottom > list.top())
+        list.setBottom(clientBottom - 1);
+    m_lstDisplay->setGeometry(list);
+}
+
+void frmViewDeleteWizard::closeEvent(QCloseEvent* event)
+{
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
+        KeepWindowPlacement(this, 2);
+    m_unloaded = true;
+    event->accept();
+    if (m_loop)
+        m_loop->quit();
+}
+
+void frmViewDeleteWizard::LoadIndexList()
+{
+    WaitCursor wait(true);
+    IndexList list = tessaloom::LoadIndexList(gblIndexPath, MainWindowFolder());
+    if (list.status == IndexListStatus::OpenDialogNeeded) {
+        wait.stop();
+        MenuFileOpen_Click();
+        return;
+    }
+    // An unreadable document leaves both lists empty, without a message.
+    m_document = list.document;
+    m_model->setRows(std::move(list.rows));
+}
+
+void frmViewDeleteWizard::MenuFileOpen_Click()
+{
+    for (;;) {
+        OpenFileRequest request;
+        request.parent = this;
+        request.title = QStringLiteral("Open");
+        request.folder = QFile::decodeName(QByteArray::fromStdString(MainWindowFolder().string()));
+        request.filter = kOpenFilterAll + QStringLiteral(";;") + kOpenFilterIndex;
+        request.selectedFilter = kOpenFilterIndex;
+        const QString chosen = ChooseOpenFile(request);
+        if (chosen.isEmpty()) {
+            close();
+            return;
+        }
+        gblIndexPath.set(QFile::encodeName(chosen).toStdString());
+        if (QFileInfo(chosen).isFile()) {
+            LoadIndexList();
+            return;
+        }
+        ShowMessage({this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"),
+                     MessageIcon::Critical, MessageButtons::Ok});
+    }
+}
+
+void frmViewDeleteWizard::MenuFileSelectAll_Click()
+{
+    m_lstDisplay->setFocus();
+    const int count = m_model->rowCount();
+    if (count > 0) {
+        // What Home and then Shift+End do: the first row becomes the anchor and
+        // the last the current row, everything between selected.
+        const QModelIndex first = m_model->index(0, WizardRowModel::DisplayColumn);
+        const QModelIndex last = m_model->index(count - 1, WizardRowModel::DisplayColumn);
+        QItemSelectionModel* selection = m_lstDisplay->selectionModel();
+        selection->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
+        selection->select(QItemSelection(first, last), QItemSelectionModel::ClearAndSelect);
+        m_lstDisplay->scrollTo(last);
+    }
+    const MessageAnswer answer = ShowMessage({this, QStringLiteral("Deleted All Selected Files"),
+                                              QStringLiteral("Delete all selected files now?"),
+                                              MessageIcon::Question, MessageButtons::YesNo});
+    if (answer == MessageAnswer::Yes)
+        MenuFileDeleteFiles_Click();
+}
+
+void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
+{
+    const std::vector<std::size_t> selected = selectedRows();
+    const bool confirmDeletions = Program().settings().confirmDeletions;
+    WaitCursor wait;
+    const ConfirmDeleteFn confirm = [&] {
+        frmConfirmDelete::Ask(this);
+        // The dialog has already stored "do not show again" itself.
+        ConfirmDeleteReply reply;
+        reply.answer = gblDeleteConfirmed ? ConfirmDeleteAnswer::Yes : ConfirmDeleteAnswer::No;
+        if (gblDeleteConfirmed && !m_model->rows().empty())
+            wait.start();
+        return reply;
+    };
+    if (!confirmDeletions && !m_model->rows().empty())
+        wait.start();
+
+    // The rows belong to the document they were read from, whatever gblIndexPath
+    // says by now.
+    const DeleteOutcome outcome =
+        DeleteSelectedFiles(m_document, m_model->rows(), selected, confirmDeletions, confirm);
+    if (!outcome.confirmed)
+        return;
+    m_model->removeDeleted(outcome);
+    if (outcome.selectRow)
+        selectOnly(*outcome.selectRow);
+}
+
+void frmViewDeleteWizard::MenuFileCloseWin_Click()
+{
+    close();
+}
+
+void frmViewDeleteWizard::MenuFileExit_Click()
+{
+    // The main window's own close stores the settings and its placement and ends
+    // the program; should it come back here, the program ends all the same.
+    const QPointer<frmViewDeleteWizard> self(this);
+    if (m_mainWindow)
+        m_mainWindow->close();
+    if (self)
+        close();
+    QCoreApplication::quit();
+}
+
+void frmViewDeleteWizard::MenuHelpContents_Click()
+{
+    OpenHelpContents(m_mainWindow ? m_mainWindow : this);
+}
+
+void frmViewDeleteWizard::MenuHelpAbout_Click()
+{
+    ShowAbout(this, m_mainWindow);
+}
+
+std::vector<std::size_t> frmViewDeleteWizard::selectedRows() const
+{
+    std::vector<std::size_t> rows;
+    for (const QItemSelectionRange& range : m_lstDisplay->selectionModel()->selection()) {
+        if (range.left() > WizardRowModel::DisplayColumn ||
+            range.right() < WizardRowModel::DisplayColumn)
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(static_cast<std::size_t>(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void frmViewDeleteWizard::selectOnly(std::size_t row)
+{
+    if (row >= m_model->rows().size())
+        return;
+    const QModelIndex index = m_model->index(static_cast<int>(row), WizardRowModel::DisplayColumn);
+    m_lstDisplay->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_lstDisplay->scrollTo(index);
+}
+
+// ---- opening ----
+
+void ShowViewDeleteWizard(QWidget* owner)
+{
+    const QPointer<frmViewDeleteWizard> wizard = new frmViewDeleteWizard(owner);
+    if (wizard->Form_Load())
+        wizard->exec();
+    delete wizard.data();
+}
+
+} // namespace tessaloom::gui

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "wizard/deletefiles.h"
+#include "wizard/indexreader.h"
+
+#include <QAbstractTableModel>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <filesystem>
+#include <vector>
+
+class QAction;
+class QEventLoop;
+class QListView;
+
+namespace tessaloom::gui {
+
+/// The wizard's rows: column 0 is what `LstDisplay` shows, column 1 the target path
+/// that the hidden `List2` holds. One store for both keeps them filled, cleared and
+/// shortened together, and a list of a hundred thousand rows costs no widget items.
+class WizardRowModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WizardRowModel)
+
+public:
+    enum Column
+    {
+        DisplayColumn = 0,
+        TargetColumn = 1
+    };
+
+    explicit WizardRowModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    const std::vector<WizardRow>& rows() const { return m_rows; }
+    void setRows(std::vector<WizardRow> rows);
+    /// Removes the rows whose files a delete run took away.
+    void removeDeleted(const DeleteOutcome& outcome);
+
+private:
+    std::vector<WizardRow> m_rows;
+};
+
+/// "View/Delete Wizard": lists the entries of the index document that gblIndexPath
+/// names and deletes the files of the rows the user selects.
+class frmViewDeleteWizard final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmViewDeleteWizard)
+
+public:
+    /// `mainWindow` is the program's main window (hidden while the wizard is shown
+    /// from its menu); Exit Program closes it, help and About belong to it.
+    explicit frmViewDeleteWizard(QWidget* mainWindow);
+    ~frmViewDeleteWizard() override;
+
+    /// Placement, then the first read. False when the wizard already closed itself
+    /// (the Open dialog was cancelled): it is not to be shown then.
+    bool Form_Load();
+    /// Shows the window modally and returns once it has closed.
+    void exec();
+
+    /// Reads the current document into both lists, or asks for one.
+    void LoadIndexList();
+
+    void MenuFileOpen_Click();
+    void MenuFileSelectAll_Click();
+    void MenuFileDeleteFiles_Click();
+    void MenuFileCloseWin_Click();
+    void MenuFileExit_Click();
+    void MenuHelpContents_Click();
+    void MenuHelpAbout_Click();
+
+    WizardRowModel* rowModel() const { return m_model; }
+    QListView* LstDisplay() const { return m_lstDisplay; }
+    /// True once the window was closed (unloaded); it is deleted afterwards.
+    bool isUnloaded() const { return m_unloaded; }
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createMenus();
+    void createLists();
+    void Form_Resize();
+    /// The selected rows of `LstDisplay`, ascending.
+    std::vector<std::size_t> selectedRows() const;
+    void selectOnly(std::size_t row);
+
+    QWidget* m_mainWindow;
+    std::filesystem::path m_document; // the document the rows were read from
+    WizardRowModel* m_model = nullptr;
+    QListView* m_lstDisplay = nullptr;
+    QListView* m_list2 = nullptr;
+    QPointer<QEventLoop> m_loop;
+    bool m_unloaded = false;
+};
+
+} // namespace tessaloom::gui
