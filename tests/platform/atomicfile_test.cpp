@@ -71,15 +71,6 @@ TEST(AtomicFile, SymbolicLinkIsReplacedNotFollowed)
     EXPECT_EQ(ReadWholeFile(dir / "doc"), "new");
 }
 
-TEST(AtomicFile, NewFileGetsTheUsualMode)
-{
-    TestDir dir;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ASSERT_TRUE(WriteFileAtomically(dir / "new", "x"));
-    EXPECT_EQ(ModeOf(dir / "new"), 0666 & ~mask);
-}
-
 TEST(AtomicFile, SettingsLikeFilesAreWrittenThroughTheirLink)
 {
     TestDir dir;

@@ -129,19 +129,5 @@ TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
     EXPECT_GT(::read(watcher.get(), events, sizeof events), 0);
 }
 
-TEST(FileDescriptor, ClosesOnceWhenMovedOrReset)
-{
-    const int raw = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(raw, 0);
-    {
-        FileDescriptor first(raw);
-        FileDescriptor second(std::move(first));
-        EXPECT_FALSE(first.valid());
-        EXPECT_EQ(second.get(), raw);
-        EXPECT_NE(::fcntl(raw, F_GETFD), -1);
-    }
-    EXPECT_EQ(::fcntl(raw, F_GETFD), -1); // closed by the one owner left
-}
-
 } // namespace
 } // namespace tessaloom
