@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds one libFuzzer target with Debian's clang and runs it for a while.
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer options]
-# TARGET: index_reader | title_search | settings_file. The corpus grows in fuzz/corpus-TARGET/
+# TARGET: index_reader | title_search | settings_file | cache_record. The corpus grows in fuzz/corpus-TARGET/
 # (seeded from fuzz/seeds/TARGET/), crashes land in fuzz/out/TARGET-artifacts/.
 # Not part of CI: it needs clang and libclang-rt-dev.
 set -eu
@@ -30,13 +30,16 @@ if [ -d "$here/seeds/$target" ]; then
     cp -n "$here/seeds/$target"/* "$here/corpus-$target"/ 2>/dev/null || true
 fi
 
-# The core's platform, indexer, wizard and shell sources: all a target can reach.
+# The core's platform, indexer (with its record readers), wizard and shell sources: all a
+# target can reach.
 binary=$out/$target
 "$CXX" -std=c++20 -g -O1 -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$src" "$source" \
     -DTESSALOOM_VERSION_MAJOR=5 -DTESSALOOM_VERSION_MINOR=4 -DTESSALOOM_VERSION_PATCH=1 \
-    "$src"/platform/*.cpp "$src"/indexer/*.cpp "$src"/wizard/*.cpp "$src"/shell/*.cpp \
+    "$src"/platform/*.cpp "$src"/indexer/*.cpp "$src"/indexer/records/*.cpp \
+    "$src"/wizard/*.cpp "$src"/shell/*.cpp \
+    $(pkg-config --libs zlib libbrotlidec libzstd) \
     -o "$binary"
 
 exec "$binary" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \

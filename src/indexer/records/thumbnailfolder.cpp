@@ -1,0 +1,176 @@
+#include "indexer/records/thumbnailfolder.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tessaloom::records {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A stable name for an indexed folder: FNV-1a of its absolute path. Collisions
+// would only mix two folders' pictures, and the path keeps them apart in practice.
+std::string FolderKey(const std::string& path)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string key(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        key[static_cast<std::size_t>(i)] = kHex[hash & 0xF];
+    return key;
+}
+
+bool IsPlainNameByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+}
+
+fs::path Absolute(const fs::path& p)
+{
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(p, ec);
+    if (ec)
+        a = fs::absolute(p, ec);
+    return a.lexically_normal();
+}
+
+bool IsWithin(const fs::path& inner, const fs::path& outer)
+{
+    const std::string i = inner.string();
+    std::string o = outer.string();
+    if (!o.empty() && o.back() != '/')
+        o += '/';
+    return i == outer.string() || i.starts_with(o);
+}
+
+bool WriteNewFile(const fs::path& path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    const bool ok = ::close(fd) == 0 && done == bytes.size();
+    if (!ok)
+        ::unlink(path.c_str());
+    return ok;
+}
+
+} // namespace
+
+ThumbnailFolder::ThumbnailFolder(const fs::path& cacheHome, const fs::path& indexedFolder,
+                                 std::uint64_t byteBudget)
+    : m_budget(byteBudget)
+{
+    const fs::path indexed = Absolute(indexedFolder);
+    m_root = Absolute(cacheHome) / "Tessaloom" / "thumbnails";
+    m_final = m_root / FolderKey(indexed.string());
+    m_staging = m_root / (FolderKey(indexed.string()) + ".new." + std::to_string(::getpid()));
+    // Pictures must never land in the folder being indexed (a cache home inside it).
+    m_disabled = cacheHome.empty() || IsWithin(m_root, indexed);
+}
+
+ThumbnailFolder::~ThumbnailFolder()
+{
+    discard();
+}
+
+bool ThumbnailFolder::ensureStaging()
+{
+    if (m_disabled)
+        return false;
+    if (m_stagingMade)
+        return true;
+    std::error_code ec;
+    fs::create_directories(m_root, ec);
+    fs::remove_all(m_staging, ec); // left by a crashed run of a process with our id
+    if (::mkdir(m_staging.c_str(), 0700) != 0) {
+        m_disabled = true;
+        return false;
+    }
+    m_stagingMade = true;
+    return true;
+}
+
+std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
+                                                std::string_view extension, std::string_view bytes)
+{
+    if (bytes.size() > m_budget - m_used || !ensureStaging())
+        return std::nullopt;
+    // A running number keeps names apart; the cache file's name, reduced to plain
+    // bytes, keeps them recognisable.
+    std::string name = std::to_string(++m_count) + "-";
+    for (char c : cacheFileName.substr(0, 64))
+        name += IsPlainNameByte(c) ? c : '_';
+    name += '.';
+    for (char c : extension.substr(0, 8))
+        name += IsPlainNameByte(c) ? c : '_';
+    if (!WriteNewFile(m_staging / name, bytes))
+        return std::nullopt;
+    m_used += bytes.size();
+    return FileUrl(m_final / name);
+}
+
+bool ThumbnailFolder::commit()
+{
+    if (m_disabled && !m_stagingMade)
+        return false;
+    if (!ensureStaging())
+        return false;
+    std::error_code ec;
+    const fs::path old =
+        m_root / (m_final.filename().string() + ".old." + std::to_string(::getpid()));
+    fs::remove_all(old, ec);
+    if (::rename(m_final.c_str(), old.c_str()) != 0 && errno != ENOENT)
+        return false;
+    if (::rename(m_staging.c_str(), m_final.c_str()) != 0) {
+        ::rename(old.c_str(), m_final.c_str()); // keep the previous pictures
+        return false;
+    }
+    m_stagingMade = false;
+    fs::remove_all(old, ec);
+    return true;
+}
+
+void ThumbnailFolder::discard()
+{
+    if (!m_stagingMade)
+        return;
+    std::error_code ec;
+    fs::remove_all(m_staging, ec);
+    m_stagingMade = false;
+}
+
+std::string FileUrl(const fs::path& path)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (unsigned char c : path.string()) {
+        if (IsPlainNameByte(static_cast<char>(c)) || c == '.' || c == '~' || c == '/') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0xF];
+        }
+    }
+    return url;
+}
+
+} // namespace tessaloom::records

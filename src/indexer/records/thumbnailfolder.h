@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessaloom::records {
+
+/// The pictures of one index build, kept where the browser can draw them: a folder
+/// of the program's own under the cache home, one per indexed folder, replaced as
+/// a whole by each build. Nothing is ever written into the indexed folder itself.
+class ThumbnailFolder
+{
+public:
+    /// `cacheHome` is the XDG cache home; `indexedFolder` the folder being indexed.
+    /// At most `byteBudget` bytes of pictures are kept; later ones are left out.
+    ThumbnailFolder(const std::filesystem::path& cacheHome,
+                    const std::filesystem::path& indexedFolder,
+                    std::uint64_t byteBudget = 64 * 1024 * 1024);
+    ~ThumbnailFolder();
+    ThumbnailFolder(const ThumbnailFolder&) = delete;
+    ThumbnailFolder& operator=(const ThumbnailFolder&) = delete;
+
+    /// The folder that holds the pictures once committed.
+    const std::filesystem::path& folder() const { return m_final; }
+
+    /// Stores one picture, named after its cache file, and returns the address the
+    /// index page uses for it ("file:///...", percent-encoded). Nullopt when the
+    /// budget is spent or the folder cannot be written.
+    std::optional<std::string> add(std::string_view cacheFileName, std::string_view extension,
+                                   std::string_view bytes);
+
+    /// Puts this build's pictures in place of the previous build's. Without a call,
+    /// the destructor drops them and the previous pictures stay.
+    bool commit();
+
+private:
+    bool ensureStaging();
+    void discard();
+
+    std::filesystem::path m_root;
+    std::filesystem::path m_final;
+    std::filesystem::path m_staging;
+    std::uint64_t m_budget;
+    std::uint64_t m_used = 0;
+    unsigned m_count = 0;
+    bool m_disabled = false;
+    bool m_stagingMade = false;
+};
+
+/// "file://" and the path, every byte but letters, digits, "-._~/" percent-encoded,
+/// so the address can stand between double quotes in any HTML attribute.
+std::string FileUrl(const std::filesystem::path& path);
+
+} // namespace tessaloom::records

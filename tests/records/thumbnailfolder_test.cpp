@@ -1,0 +1,115 @@
+#include "indexer/records/thumbnailfolder.h"
+
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaloom::records {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestDir;
+
+// The file a "file://" address names (only the bytes FileUrl escapes).
+fs::path PathOf(std::string_view url)
+{
+    EXPECT_TRUE(url.starts_with("file://"));
+    std::string path;
+    for (std::size_t i = 7; i < url.size(); ++i) {
+        if (url[i] == '%' && i + 2 < url.size()) {
+            path += static_cast<char>(std::stoi(std::string(url.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            path += url[i];
+        }
+    }
+    return path;
+}
+
+std::size_t CountFiles(const fs::path& folder)
+{
+    std::size_t n = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+TEST(ThumbnailFolder, EachBuildReplacesThePrevious)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("cache home");
+    const fs::path indexed = dir.createDir("browser/Cache_Data");
+    fs::path first;
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        const auto url = thumbs.add("0123_0", "png", "PNGDATA");
+        ASSERT_TRUE(url);
+        first = PathOf(*url);
+        EXPECT_FALSE(fs::exists(first)); // not in place before the build commits
+        ASSERT_TRUE(thumbs.commit());
+        EXPECT_EQ(test::ReadWholeFile(first), "PNGDATA");
+        EXPECT_EQ(first.parent_path(), thumbs.folder());
+        EXPECT_TRUE(thumbs.folder().string().starts_with((cacheHome / "Tessaloom").string()));
+    }
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        ASSERT_TRUE(thumbs.add("4567_0", "gif", "GIFDATA"));
+        // An abandoned build leaves the previous pictures alone.
+    }
+    EXPECT_EQ(test::ReadWholeFile(first), "PNGDATA");
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        const auto url = thumbs.add("89ab_0", "jpg", "JPGDATA");
+        ASSERT_TRUE(url && thumbs.commit());
+        EXPECT_FALSE(fs::exists(first));
+        EXPECT_EQ(CountFiles(thumbs.folder()), 1u);
+        // Nothing but the committed folder is left behind.
+        std::size_t folders = 0;
+        for (const auto& entry : fs::directory_iterator(thumbs.folder().parent_path()))
+            folders += entry.is_directory() ? 1 : 0;
+        EXPECT_EQ(folders, 1u);
+    }
+    // Nothing was written beside the cache files.
+    EXPECT_TRUE(fs::is_empty(indexed));
+}
+
+TEST(ThumbnailFolder, BudgetNamesAndFolders)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("c");
+    ThumbnailFolder thumbs(cacheHome, dir.createDir("a"), 10);
+    EXPECT_TRUE(thumbs.add("x", "png", "12345"));
+    EXPECT_FALSE(thumbs.add("y", "png", "123456")); // would pass the budget
+    EXPECT_TRUE(thumbs.add("../../evil\"name", "p/n\"g", "12345"));
+    EXPECT_FALSE(thumbs.add("z", "png", "1"));
+    ASSERT_TRUE(thumbs.commit());
+    EXPECT_EQ(CountFiles(thumbs.folder()), 2u);
+    for (const auto& entry : fs::directory_iterator(thumbs.folder()))
+        EXPECT_EQ(entry.path().filename().string().find_first_of("/\"."),
+                  entry.path().filename().string().rfind('.'));
+    // Two indexed folders never share a picture folder.
+    ThumbnailFolder other(cacheHome, dir.createDir("b"));
+    EXPECT_NE(other.folder(), thumbs.folder());
+}
+
+TEST(ThumbnailFolder, NeverWritesInsideTheIndexedFolder)
+{
+    TestDir dir;
+    // The cache home lies inside the folder being indexed.
+    ThumbnailFolder thumbs(dir.path() / "inner", dir.path());
+    EXPECT_FALSE(thumbs.add("x", "png", "data"));
+    EXPECT_FALSE(thumbs.commit());
+    EXPECT_FALSE(fs::exists(dir.path() / "inner"));
+    ThumbnailFolder noHome("", dir.path());
+    EXPECT_FALSE(noHome.add("x", "png", "data"));
+}
+
+TEST(FileUrl, EscapesEverythingButPlainBytes)
+{
+    EXPECT_EQ(FileUrl("/home/a b/c\"d'e<f>&,%.png"),
+              "file:///home/a%20b/c%22d%27e%3Cf%3E%26%2C%25.png");
+    EXPECT_EQ(FileUrl("/x/\xC3\xA9~_-.jpg"), "file:///x/%C3%A9~_-.jpg");
+}
+
+} // namespace
+} // namespace tessaloom::records
