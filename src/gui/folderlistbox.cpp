@@ -50,6 +50,8 @@ void FolderListBox::refresh()
         if (row.open && row.path == m_path)
             setCurrentItem(item);
     }
+    if (currentItem())
+        scrollToItem(currentItem(), QAbstractItemView::PositionAtTop);
 }
 
 std::string FolderListBox::highlightedPath() const

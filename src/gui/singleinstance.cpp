@@ -1,5 +1,7 @@
 #include "gui/singleinstance.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -22,6 +24,11 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultName()
 {
+    // The user's runtime folder is private to the user; without one, a name in the
+    // shared temporary folder that carries the user's id.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(QStringLiteral("tessaloom.socket"));
     return QStringLiteral("tessaloom-%1").arg(::getuid());
 }
 

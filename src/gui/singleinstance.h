@@ -20,7 +20,8 @@ public:
     explicit SingleInstance(QString name = DefaultName(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// "tessaloom-" + the user's id: one instance per user, as the data folder is.
+    /// One instance per user: "tessaloom.socket" in the user's runtime folder
+    /// ($XDG_RUNTIME_DIR), else "tessaloom-" + the user's id.
     static QString DefaultName();
 
     /// True when another instance answers on the socket.
