@@ -2,6 +2,7 @@
 
 #include "platform/textcodec.h"
 
+#include <cstring>
 #include <vector>
 
 namespace tessaloom {
@@ -40,11 +41,30 @@ public:
         return m_text[state] == folded ? state + 1 : 0;
     }
 
+    /// The first position at or after `from` whose character may begin an
+    /// occurrence (text.size() when none does). From state 0 every character
+    /// before it leaves the state at 0, so a scan may jump there: titles and
+    /// names hold few "&", the first character of every reference.
+    std::size_t nextStart(std::string_view text, std::size_t from) const
+    {
+        const char first = m_text[0];
+        if (first < 'A' || first > 'Z') {
+            const void* hit = std::memchr(text.data() + from, first, text.size() - from);
+            return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+                       : text.size();
+        }
+        while (from < text.size() && AsciiUpper(text[from]) != first)
+            ++from;
+        return from;
+    }
+
     /// Position of the first occurrence in `text`, or npos.
     std::size_t findIn(std::string_view text, std::size_t from = 0) const
     {
         std::size_t state = 0;
         for (std::size_t i = from; i < text.size(); ++i) {
+            if (state == 0 && (i = nextStart(text, i)) == text.size())
+                break;
             state = step(state, text[i]);
             if (state == m_text.size())
                 return i + 1 - m_text.size();
@@ -72,6 +92,26 @@ std::string ReplaceOnce(std::string_view text, const FoldedPattern& find,
     return out;
 }
 
+// True when no replacement can take part in an occurrence: `find` is one character
+// that `replacement` does not hold, or `replacement` is not empty and holds no
+// character of `find` at all (so it also keeps its neighbours apart). Then the
+// occurrences of the original text are all there is, and one pass from left to
+// right replaces them as the definition does.
+bool OnePassSuffices(std::string_view find, std::string_view replacement)
+{
+    if (find.size() == 1)
+        return IFind(replacement, find) == std::string_view::npos;
+    if (replacement.empty())
+        return false;
+    for (const char r : replacement) {
+        for (const char f : find) {
+            if (AsciiLower(r) == AsciiLower(f))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::string& ReplaceAllText(std::string& text, std::string_view find, std::string_view replacement)
@@ -81,7 +121,8 @@ std::string& ReplaceAllText(std::string& text, std::string_view find, std::strin
     const FoldedPattern pattern(find);
     if (pattern.findIn(text) == std::string_view::npos)
         return text;
-    if (pattern.findIn(replacement) != std::string_view::npos) {
+    if (OnePassSuffices(find, replacement) ||
+        pattern.findIn(replacement) != std::string_view::npos) {
         text = ReplaceOnce(text, pattern, replacement);
         return text;
     }
@@ -100,6 +141,14 @@ std::string& ReplaceAllText(std::string& text, std::string_view find, std::strin
     std::string pending;
     std::size_t next = 0;
     while (!pending.empty() || next < text.size()) {
+        if (pending.empty() && (states.empty() || states.back() == 0)) {
+            const std::size_t start = pattern.nextStart(text, next);
+            out.append(text, next, start - next);
+            states.resize(states.size() + (start - next), 0);
+            next = start;
+            if (next == text.size())
+                break;
+        }
         char c;
         if (!pending.empty()) {
             c = pending.back();

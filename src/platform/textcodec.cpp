@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace tessaloom {
 
@@ -65,8 +66,16 @@ std::size_t IFind(std::string_view hay, std::string_view needle, std::size_t fro
     if (hay.size() < needle.size())
         return std::string_view::npos;
     const char first = AsciiLower(needle[0]);
+    const bool letter = first >= 'a' && first <= 'z';
     const std::size_t last = hay.size() - needle.size();
     for (std::size_t i = from; i <= last; ++i) {
+        if (!letter) {
+            // Only this byte value can start a match: let memchr find the candidates.
+            const void* hit = std::memchr(hay.data() + i, first, last + 1 - i);
+            if (hit == nullptr)
+                return std::string_view::npos;
+            i = static_cast<std::size_t>(static_cast<const char*>(hit) - hay.data());
+        }
         if (AsciiLower(hay[i]) == first && IEquals(hay.substr(i, needle.size()), needle))
             return i;
     }
@@ -153,6 +162,18 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
 bool IsValidUtf8(std::string_view s)
 {
     for (std::size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            // Runs of ASCII, most of any title or name, eight bytes at a time.
+            ++i;
+            while (i + 8 <= s.size()) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, s.data() + i, 8);
+                if ((word & 0x8080808080808080u) != 0)
+                    break;
+                i += 8;
+            }
+            continue;
+        }
         const std::size_t len = Utf8SequenceLength(s, i);
         if (len == 0)
             return false;

@@ -15,6 +15,19 @@ TEST(TextCodec, Utf8ValidityRefusesMalformedSequences)
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));     // cut short
 }
 
+// ASCII is passed over in words of eight bytes: a sequence, good or bad, must be
+// judged the same at every offset and however much ASCII precedes it.
+TEST(TextCodec, Utf8ValidityAtEveryOffset)
+{
+    for (std::size_t offset = 0; offset < 20; ++offset) {
+        const std::string ascii(offset, 'a');
+        EXPECT_TRUE(IsValidUtf8(ascii + "\xC3\xA9" + ascii)) << offset;
+        EXPECT_FALSE(IsValidUtf8(ascii + "\xE9" + ascii)) << offset;
+        EXPECT_FALSE(IsValidUtf8(ascii + "\xE2\x82")) << offset;
+        EXPECT_FALSE(IsValidUtf8(ascii + "\x80")) << offset;
+    }
+}
+
 TEST(TextCodec, DisplayTextFallsBackToWindows1252)
 {
     EXPECT_EQ(ToDisplayUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
@@ -38,6 +51,11 @@ TEST(TextCodec, CaseInsensitiveHelpers)
 {
     EXPECT_EQ(IFind("xx<TiTlE>", "<title>"), 2u);
     EXPECT_EQ(IFind("abc", "d"), std::string_view::npos);
+    // A search text that begins with other than a letter, from several starts.
+    EXPECT_EQ(IFind("&x &AMP; &amp;", "&amp;"), 3u);
+    EXPECT_EQ(IFind("&x &AMP; &amp;", "&amp;", 4), 9u);
+    EXPECT_EQ(IFind("&x &AMP; &amp;", "&amp;", 10), std::string_view::npos);
+    EXPECT_EQ(IFind("ab&", "&amp;"), std::string_view::npos);
     EXPECT_TRUE(IEndsWith("PHOTO.JPG", ".jpg"));
     EXPECT_TRUE(IStartsWith("_CACHE_001_", "_cache_"));
     EXPECT_LT(ICompare("apple", "Banana"), 0);
