@@ -78,15 +78,20 @@ void FoldersSearch::createControls()
         return l;
     };
 
-    // Two offset rectangles frame the progress label.
+    // Two offset rectangles frame the progress label: a grey one behind as its
+    // shadow, a framed one in the window's colour in front.
+    auto* shape3 = new QFrame(this);
+    shape3->setObjectName(QStringLiteral("Shape3"));
+    QPalette shadow = shape3->palette();
+    shadow.setColor(QPalette::Window, shadow.color(QPalette::Mid));
+    shape3->setPalette(shadow);
+    shape3->setAutoFillBackground(true);
+    place(shape3, 585, 1290, 10095, 615);
     auto* shape1 = new QFrame(this);
     shape1->setObjectName(QStringLiteral("Shape1"));
     shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    shape1->setAutoFillBackground(true);
     place(shape1, 540, 1245, 10095, 615);
-    auto* shape3 = new QFrame(this);
-    shape3->setObjectName(QStringLiteral("Shape3"));
-    shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
-    place(shape3, 555, 1275, 10095, 615);
 
     m_lblSearching =
         label("lblSearching", QStringLiteral("Searching for Suggested Cache Folders ..."));
