@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Index build through the windows: `tessaloom-bench-window` (a hidden host window,
-# the progress window shown, events let run as in the program) against
+# Index build through the windows: `tessaloom-bench-window` (frmMain loaded, its
+# "Create Index File" clicked, the progress window shown) against
 # `tessaloom-cli index` on the same generated 20,000-file cache, in the same run,
 # on a private Xvfb display. Then the peak memory of each (/usr/bin/time -v).
 #

@@ -1,59 +1,27 @@
-// Builds the index of one folder through the windows, as the main window's
-// "Create Index File" does: a hidden host window, the progress window as the run's
-// listener, events let run through the throttled yield. Compared with
-// `tessaloom-cli index` on the same folder by bench/gui/run.sh.
+// Builds the index of one folder through the program's main window: frmMain
+// loaded as at start-up with the folder as its current one, then its
+// "Create Index File" button clicked, so the build runs with the progress window
+// shown and events let run as in the program. bench/gui/run.sh compares it with
+// `tessaloom-cli index` on the same folder.
 //
 // Usage: tessaloom-bench-window FOLDER
-#include "gui/eventyield.h"
+// The settings and the folder list live in a temporary data home, never the user's.
+#include "gui/frmmain.h"
 #include "gui/programcontext.h"
-#include "gui/statusform.h"
-#include "platform/filelister.h"
+#include "gui/userprompts.h"
+#include "shell/appfolders.h"
+#include "shell/settings.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <cstdio>
-#include <string>
-#include <vector>
-
-namespace {
+#include <filesystem>
 
 using namespace tessaloom;
-
-// The main window's part of the run, reduced to what the build touches.
-class BenchHost final : public IndexRunHost
-{
-public:
-    BenchHost(QWidget& window, std::string folder) : m_window(window), m_folder(std::move(folder))
-    {}
-
-    std::string fileListFolder() override { return m_folder; }
-    std::vector<std::string> refreshFileList() override
-    {
-        std::vector<std::string> names;
-        ListMatchingFiles(m_folder, "*.*", names);
-        return names;
-    }
-    std::string filePattern() override { return "*.*"; }
-    IndexOptions filterOptions() override { return {}; }
-    void setFilesLabel(std::string_view) override {}
-    void enterFolder(const std::string&) override {}
-    void setIndexPath(std::string_view) override {}
-    void showNoFilesMessage() override {}
-    void hideMainWindow() override { m_window.hide(); }
-    void showMainWindow() override { m_window.show(); }
-    bool launchBrowserChecked() override { return false; }
-    bool launchWizardChecked() override { return false; }
-    bool openInBrowser(const std::string&) override { return false; }
-    void showError(std::string_view, std::string_view) override {}
-    void showWizardModal() override {}
-
-private:
-    QWidget& m_window;
-    std::string m_folder;
-};
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -62,24 +30,48 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: tessaloom-bench-window FOLDER\n");
         return 2;
     }
-    gui::Program().startup.folders.programFolder =
-        QCoreApplication::applicationDirPath().toStdString() + "/";
+    const std::string folder = std::filesystem::absolute(argv[1]).string();
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessaloom"));
-    window.resize(640, 480);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
+    gui::ProgramContext& program = gui::Program();
+    program.startup.folders = ResolveAppFolders(AppEnvironment::FromProcess());
+    program.startup.folders.programFolder =
+        QCoreApplication::applicationDirPath().toStdString() + "/";
+    QDir().mkpath(QString::fromStdString(program.startup.folders.dataFolder));
+    // An empty suggested-folder list: no offer of a drive search at load.
+    QFile(QString::fromStdString(program.startup.folders.folderListPath))
+        .open(QIODevice::WriteOnly);
+    // The command line's defaults, and nothing opened afterwards.
+    Settings& settings = program.settings();
+    settings.directory = folder;
+    settings.filePattern = "*.*";
+    settings.excludeImages = false;
+    settings.includeOnlyImages = false;
+    settings.excludeBinaryFiles = true;
+    settings.launchBrowser = false;
+    settings.launchViewDeleteWizard = false;
+    gui::SetMessageAnswerer([](const gui::MessageRequest&) { return gui::MessageAnswer::No; });
+    gui::SetShellOpener([](const QString&) { return true; });
+
+    gui::frmMain window;
+    window.setEndProgram([] {});
+    window.Form_Load();
     window.show();
     QCoreApplication::processEvents();
 
-    BenchHost host(window, argv[1]);
-    gui::StatusFormListener progress;
-    const IndexOutcome outcome = RunIndexBuild(host, progress, LocaleFormats::FromProcessLocale(),
-                                               {}, gui::ThrottledEventYield());
-    QCoreApplication::processEvents();
-    if (outcome.status != IndexStatus::Written) {
-        std::fprintf(stderr, "tessaloom-bench-window: the index was not written\n");
+    auto* create = window.findChild<QPushButton*>(QStringLiteral("btnCreateIndex"));
+    if (!create) {
+        std::fprintf(stderr, "tessaloom-bench-window: no btnCreateIndex\n");
         return 1;
     }
-    std::printf("%d entries\n", outcome.entryCount);
+    create->click();
+    QCoreApplication::processEvents();
+    if (!QFile::exists(
+            QDir(QString::fromStdString(folder)).filePath(QStringLiteral("!ndex.htm")))) {
+        std::fprintf(stderr, "tessaloom-bench-window: no index written\n");
+        return 1;
+    }
     return 0;
 }
