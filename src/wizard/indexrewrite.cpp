@@ -139,7 +139,7 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document)
     const auto tooLarge = [&] {
         result.error = document.string() + ": larger than " +
                        std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
-                       " MB, so not rewritten; its entries of deleted files stay listed";
+                       " MB, so not rewritten: the deleted files stay in the page";
         return result;
     };
     if (static_cast<std::uint64_t>(file.info.st_size) > kMaxIndexDocumentBytes)

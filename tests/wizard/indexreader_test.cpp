@@ -174,7 +174,7 @@ TEST(DecodeTitle, HostileNumericReferencesFinishInLinearTime)
     const std::string rest = reference + reference + reference;
     const std::string line = Cell("x", reference + ";" + rest, "d") + "\r\n";
     std::string text;
-    while (text.size() < 32 * 1024 * 1024)
+    while (text.size() < 8 * 1024 * 1024)
         text += line;
     const double start = CpuSeconds();
     const IndexList list = ReadAll(text);
