@@ -92,6 +92,10 @@ std::string ReplaceOnce(std::string_view text, const FoldedPattern& find,
     return out;
 }
 
+// Texts and search texts up to these lengths are rewritten in place.
+constexpr std::size_t kInPlaceTextLimit = 256;
+constexpr std::size_t kInPlaceFindLimit = 16;
+
 // True when no replacement can take part in an occurrence: `find` is one character
 // that `replacement` does not hold, or `replacement` is not empty and holds no
 // character of `find` at all (so it also keeps its neighbours apart). Then the
@@ -118,6 +122,17 @@ std::string& ReplaceAllText(std::string& text, std::string_view find, std::strin
 {
     if (find.empty())
         return text;
+    if (text.size() <= kInPlaceTextLimit && find.size() <= kInPlaceFindLimit &&
+        replacement.size() < find.size() && IFind(replacement, find) == std::string_view::npos) {
+        // Titles are short: rewrite them in place, without the allocations of the
+        // general way below. A new occurrence holds part of the replacement, so the
+        // search goes on from find.size() - 1 before it; the text shrinks at every
+        // replacement, so the work stays bounded by these limits.
+        for (std::size_t at = IFind(text, find); at != std::string::npos;
+             at = IFind(text, find, at >= find.size() - 1 ? at - (find.size() - 1) : 0))
+            text.replace(at, find.size(), replacement);
+        return text;
+    }
     const FoldedPattern pattern(find);
     if (pattern.findIn(text) == std::string_view::npos)
         return text;
