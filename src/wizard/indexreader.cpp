@@ -52,16 +52,32 @@ private:
     std::size_t m_cr = kUnknown;
 };
 
-// True when `text` holds `reference`, letter case ignored. Cheaper than a
-// replace-all that finds nothing, since a reference always starts with "&".
-bool HoldsReference(std::string_view text, std::string_view reference)
+// The named references, replaced in this order.
+constexpr std::pair<std::string_view, std::string_view> kNamedReferences[] = {
+    {"&nbsp;", " "},     {"&lt;", "<"},        {"&gt;", ">"},
+    {"&amp;", "&"},      {"&cent;", "\u00A2"}, {"&deg;", "\u00B0"},
+    {"&reg;", "\u00AE"}, {"&copy;", "\u00A9"}, {"&quot;", "\""},
+};
+constexpr std::size_t kAmpIndex = 3;
+
+// Bit i set when `text` holds the named reference i, letter case ignored: one pass
+// over the "&"s, where a replace-all per reference would search the whole text.
+unsigned NamedReferencesIn(std::string_view text)
 {
+    unsigned found = 0;
     for (std::size_t at = text.find('&'); at != std::string_view::npos;
          at = text.find('&', at + 1)) {
-        if (IStartsWith(text.substr(at), reference))
-            return true;
+        const std::string_view rest = text.substr(at);
+        if (rest.size() < 4)
+            break;
+        const char second = AsciiLower(rest[1]);
+        for (std::size_t i = 0; i < std::size(kNamedReferences); ++i) {
+            const std::string_view reference = kNamedReferences[i].first;
+            if (reference[1] == second && IStartsWith(rest, reference))
+                found |= 1U << i;
+        }
     }
-    return false;
+    return found;
 }
 
 // -1 unless `digits` is a decimal number from 0 to 255.
@@ -218,14 +234,15 @@ std::string DecodeTitle(std::string_view rawTitle)
     std::string title = ToDisplayUtf8(TrimSpaces(rawTitle));
     if (title.find('&') == std::string::npos)
         return title;
-    static constexpr std::pair<std::string_view, std::string_view> kReferences[] = {
-        {"&nbsp;", " "},     {"&lt;", "<"},        {"&gt;", ">"},
-        {"&amp;", "&"},      {"&cent;", "\u00A2"}, {"&deg;", "\u00B0"},
-        {"&reg;", "\u00AE"}, {"&copy;", "\u00A9"}, {"&quot;", "\""},
-    };
-    for (const auto& [reference, character] : kReferences) {
-        if (HoldsReference(title, reference))
-            ReplaceAllText(title, reference, character);
+    // Replacing a reference by its character never makes a new one, except for
+    // the "&" that "&amp;" leaves, so the references are looked for again only then.
+    unsigned present = NamedReferencesIn(title);
+    for (std::size_t i = 0; i < std::size(kNamedReferences); ++i) {
+        if ((present & (1U << i)) == 0)
+            continue;
+        ReplaceAllText(title, kNamedReferences[i].first, kNamedReferences[i].second);
+        if (i == kAmpIndex)
+            present = NamedReferencesIn(title);
     }
     DecodeFirstNumericReference(title);
     return title;
@@ -237,11 +254,15 @@ std::string MakeDisplayText(std::string_view rawDateText, std::string_view decod
     text.reserve(kDateColumnWidth + 1 + decodedTitle.size());
     std::string decoded;
     std::string_view date = rawDateText;
-    if (!IsValidUtf8(date)) {
-        decoded = ToDisplayUtf8(date);
-        date = decoded;
+    std::size_t width = date.size(); // the usual date text is ASCII: a byte a character
+    if (!std::all_of(date.begin(), date.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (!IsValidUtf8(date)) {
+            decoded = ToDisplayUtf8(date);
+            date = decoded;
+        }
+        width = CharCount(date);
     }
-    std::size_t width = CharCount(date);
     if (width == 17) {
         text += ' ';
         ++width;

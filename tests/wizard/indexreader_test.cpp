@@ -135,6 +135,8 @@ TEST(DecodeTitle, ReferencesInTheirOrder)
         {"&AMP;Amp; &LT;b&Gt;", "& <b>"}, // letter case ignored
         {"&amp;amp;", "&"},               // replaced again from the start
         {"&amp;amp;amp;lt;", "&lt;"},     // "&lt;" came before "&amp;" in the order
+        {"&amp;nbsp;&amp;quot;x&amp;deg;", "&nbsp;\"x\u00B0"}, // later ones are replaced
+        {"x &amp", "x &amp"},
         {"a&nbsp;&nbsp;b", "a  b"},
         {"5&cent; 20&deg; &reg; &copy; &quot;q&quot;", "5\u00A2 20\u00B0 \u00AE \u00A9 \"q\""},
         {"&#174; and &#153;", "\u00AE and &#153;"}, // only the first numeric reference
