@@ -4,6 +4,7 @@
 #include "indexer/indexbuild.h"
 #include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
+#include "shell/appfolders.h"
 
 #include <filesystem>
 #include <ostream>
@@ -27,6 +28,10 @@ void PrintIndexHelp(std::ostream& os)
           "                     clears --exclude-images)\n"
           "  --exclude-binary   leave out untitled non-image binary files (default)\n"
           "  --keep-binary      list untitled binary files too\n"
+          "  --records          read the records of today's browsers (Chromium's\n"
+          "                     Cache_Data, Firefox's cache2/entries) through their\n"
+          "                     bodies: titles of compressed pages, pictures drawn\n"
+          "                     from copies kept under the cache home, addresses\n"
           "  --quiet            no progress line\n"
           "  --help             this text\n"
           "\n"
@@ -89,6 +94,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     IndexOptions options;
     std::string pattern = "*.*";
     bool quiet = false;
+    bool readRecords = false;
     std::string folderArgument;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -112,6 +118,8 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
             options.excludeBinaryFiles = true;
         } else if (arg == "--keep-binary") {
             options.excludeBinaryFiles = false;
+        } else if (arg == "--records") {
+            readRecords = true;
         } else if (arg == "--quiet" || arg == "-q") {
             quiet = true;
         } else if (arg.starts_with("-") && arg != "-") {
@@ -139,6 +147,9 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.folder = FolderForDocument(folderArgument);
     request.pattern = pattern;
     request.options = options;
+    request.readRecords = readRecords;
+    if (readRecords)
+        request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
     request.formats = LocaleFormats::FromProcessLocale();
     std::string error;
     if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {

@@ -1,5 +1,6 @@
 #include "indexer/examination.h"
 
+#include "indexer/records/recordexamination.h"
 #include "platform/readfile.h"
 #include "platform/replacealltext.h"
 #include "platform/textcodec.h"
@@ -174,6 +175,9 @@ TagPositions LocateTags(std::string_view content)
 }
 
 constexpr std::size_t kMaxTitleChars = 90;
+// One read covers a small record whole, and the examined bytes of any other file.
+constexpr std::size_t kRecordFirstBlock = 128 * 1024;
+static_assert(kRecordFirstBlock >= kExaminedBytes);
 constexpr std::size_t kShortenedTitleChars = 87;
 constexpr std::size_t kBinaryTestBytes = 200;
 
@@ -277,8 +281,11 @@ Examination ExamineContent(std::string_view fileName, std::string_view content,
 }
 
 Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
-                              std::string& buffer, const YieldFn& yield, CachedFileFacts* facts)
+                              std::string& buffer, const YieldFn& yield, CachedFileFacts* facts,
+                              RecordFacts* record)
 {
+    if (record)
+        *record = {};
     buffer.resize(kExaminedBytes);
     std::size_t got = 0;
     const std::string name(fileName);
@@ -286,14 +293,34 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
     // examined with empty content; one without read permission is still listed:
     // unreadable is not the same as gone.
     const OpenedFile file = OpenFolderEntryForReading(folderFd, name.c_str());
-    if (file.fd) {
-        const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
-        int error = 0;
-        got = ReadFull(file.fd.get(), buffer.data(), std::min(size, kExaminedBytes), error);
-    }
     if (facts) {
         facts->exists = file.found;
         facts->modified = file.found ? file.info.st_mtime : 0;
+    }
+    if (file.fd) {
+        const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
+        const std::size_t want = std::min(size, kExaminedBytes);
+        bool read = false;
+        if (record) {
+            records::FileSource source(file.fd.get(), size, kRecordFirstBlock);
+            if (auto found = records::ExamineRecord(source, fileName, indexName, yield)) {
+                record->isRecord = true;
+                record->url = std::move(found->url);
+                record->picture = std::move(found->picture);
+                record->pictureExtension = std::move(found->pictureExtension);
+                return std::move(found->examination);
+            }
+            // Not a record: the first bytes are already in memory.
+            if (const auto head = source.read(0, want)) {
+                buffer.assign(head->data(), head->size());
+                got = want;
+                read = true;
+            }
+        }
+        if (!read) {
+            int error = 0;
+            got = ReadFull(file.fd.get(), buffer.data(), want, error);
+        }
     }
     CallYield(yield);
     return ExamineContent(fileName, std::string_view(buffer.data(), got), indexName, yield);

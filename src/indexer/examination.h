@@ -51,12 +51,28 @@ struct CachedFileFacts
     std::time_t modified = 0; // last-modified time when it exists
 };
 
+/// What reading a browser's cache record adds to the examination.
+struct RecordFacts
+{
+    bool isRecord = false;
+    std::string url;              // the address the browser fetched the body from
+    std::string picture;          // the decoded picture, whole, when the record holds one
+    std::string pictureExtension; // "png", "jpg", ... to store it under
+};
+
+/// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that
+/// vanished or cannot be read is examined with empty content) and examines it.
+/// `buffer` is reused between calls to save allocations; `facts`, when given,
+/// receives whether the file still exists and its modification time. When `record`
+/// is given, a Chromium or Firefox cache record is examined through its decoded
+/// body and `record` receives what it adds; any other file, and a damaged record,
+/// is examined exactly as without it.
 /// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that
 /// vanished or cannot be read is examined with empty content) and examines it.
 /// `buffer` is reused between calls to save allocations; `facts`, when given,
 /// receives whether the file still exists and its modification time.
 Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
                               std::string& buffer, const YieldFn& yield = {},
-                              CachedFileFacts* facts = nullptr);
+                              CachedFileFacts* facts = nullptr, RecordFacts* record = nullptr);
 
 } // namespace tessaloom

@@ -1,6 +1,7 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
+#include "indexer/records/thumbnailfolder.h"
 #include "platform/filedescriptor.h"
 #include "platform/replacealltext.h"
 #include "platform/textcodec.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 
 namespace tessaloom {
 
@@ -105,6 +107,11 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     std::vector<IndexEntry> entries;
     entries.reserve(request.fileNames.size());
     std::string buffer;
+    // Pictures inside records are stored where the page can draw them.
+    std::optional<records::ThumbnailFolder> thumbnails;
+    if (request.readRecords)
+        thumbnails.emplace(request.cacheHome, request.folder);
+    RecordFacts record;
     int imagesFiltered = 0;
     int binaryFiltered = 0;
     int lastRefreshSecond = 0;
@@ -142,8 +149,9 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         }
 
         CachedFileFacts facts;
-        const Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
-                                                   request.yield, &facts);
+        const Examination exam =
+            ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer, request.yield, &facts,
+                              thumbnails ? &record : nullptr);
         const bool isImage = exam.kind == FileKind::Image;
         const bool isSound = exam.kind == FileKind::Sound;
         if (isImage && options.excludeImages)
@@ -157,6 +165,14 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         // A file that vanished since the list was read would be a link to nothing.
         if (kept && facts.exists) {
             entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), exam.label, name});
+            if (record.isRecord) {
+                entries.back().url = std::move(record.url);
+                if (!record.picture.empty()) {
+                    if (auto stored =
+                            thumbnails->add(name, record.pictureExtension, record.picture))
+                        entries.back().pictureSource = std::move(*stored);
+                }
+            }
         }
         listener.lastTitleReport("Last Title Found:  " + std::string(TrimSpaces(exam.label)));
     }
@@ -177,6 +193,9 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     outcome.status = WriteIndexDocument(request.folder, header, entries, &outcome.error)
                          ? IndexStatus::Written
                          : IndexStatus::WriteFailed;
+    // The new page names this build's pictures; an unwritten page keeps the old ones.
+    if (thumbnails && outcome.status == IndexStatus::Written)
+        thumbnails->commit();
     listener.close();
     return outcome;
 }

@@ -70,6 +70,11 @@ struct IndexRequest
     std::string pattern;
     IndexOptions options;
     LocaleFormats formats;
+    /// Read browsers' cache records through their bodies, storing their pictures
+    /// under `cacheHome` (the XDG cache home). Off: every file is examined as the
+    /// cached file it is, and the page is exactly as without this option.
+    bool readRecords = false;
+    std::string cacheHome;
     ClockFn clock; // the current time; defaults to the system clock
     YieldFn yield; // lets window events run; may be empty
 };

@@ -146,6 +146,78 @@ std::string EscapeMarkup(std::string_view text)
     return out;
 }
 
+std::string EscapeAddress(std::string_view url, std::size_t maxChars)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const bool cut = url.size() > maxChars;
+    std::string out;
+    out.reserve(url.size() + 16);
+    for (const char c : url.substr(0, maxChars)) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case ',':
+            out += "&#44;";
+            break;
+        default:
+            if (b < 0x20 || b == 0x7F) {
+                out += '%';
+                out += kHex[b >> 4];
+                out += kHex[b & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    if (cut)
+        out += "...";
+    return out;
+}
+
+namespace {
+
+// A record's address: in full (within reason) as the cell's tooltip, shortened in
+// the small line the cell shows.
+constexpr std::size_t kTooltipAddressChars = 2000;
+constexpr std::size_t kShownAddressChars = 60;
+
+// "<TD align=center" + the tooltip + the rest of the cell's opening tag.
+void CellStart(std::string& line, std::string_view cellStart, const IndexEntry& entry)
+{
+    using namespace entryline;
+    if (entry.url.empty()) {
+        line += cellStart;
+        return;
+    }
+    line += kPrefix;
+    line += cellStart.substr(kPrefix.size(), cellStart.size() - kPrefix.size() - 1);
+    line += " title=\"";
+    line += EscapeAddress(entry.url, kTooltipAddressChars);
+    line += "\">";
+}
+
+void AddressLine(std::string& line, const IndexEntry& entry)
+{
+    if (entry.url.empty())
+        return;
+    line += "<br><font size=-2>";
+    line += EscapeAddress(entry.url, kShownAddressChars);
+    line += "</font>";
+}
+
+} // namespace
+
 std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 {
     using namespace entryline;
@@ -153,9 +225,10 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
     const std::string link = EncodeLinkTarget(entry.fileName);
     const std::string date = DateTextFromKey(entry.dateKey, formats);
     std::string line;
-    line.reserve(160 + 2 * link.size() + title.size());
+    line.reserve(160 + 2 * link.size() + title.size() + 2 * entry.url.size() +
+                 entry.pictureSource.size());
     if (IEquals(title, "Image")) {
-        line += kPictureCellStart;
+        CellStart(line, kPictureCellStart, entry);
         line += kLinkStart;
         line += '"';
         line += link;
@@ -163,11 +236,16 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         line += kPictureLinkEnd;
         line += kImageMarker;
         line += '"';
-        line += link;
+        // The picture inside a record is drawn from its stored copy; the link
+        // still names the record.
+        line += entry.pictureSource.empty()
+                    ? link
+                    : EscapeAddress(entry.pictureSource, entry.pictureSource.size());
         line += kImageEnd;
         line += kLinkEnd;
+        AddressLine(line, entry);
     } else {
-        line += kPageCellStart;
+        CellStart(line, kPageCellStart, entry);
         line += kLinkStart;
         line += '"';
         line += link;
@@ -175,6 +253,7 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         line += kTitleStart;
         line += EscapeMarkup(title);
         line += kLinkEnd;
+        AddressLine(line, entry);
         line += "<br>";
     }
     line += kDateStart;

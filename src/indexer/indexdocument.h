@@ -24,6 +24,11 @@ struct IndexEntry
     std::string label;
     /// The file's bare name, in its real letter case.
     std::string fileName;
+    /// Only for a browser's cache record read as such: the address its body came
+    /// from, shown in the cell, and where its picture was stored for the page to
+    /// draw. Both empty: the cell is exactly as for any cached file.
+    std::string url{};
+    std::string pictureSource{};
 };
 
 /// Everything written into a document besides its entries.
@@ -47,7 +52,11 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
 bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
                         const std::vector<IndexEntry>& entries, std::string* error = nullptr);
 
-/// The one cell line of an entry (without CR LF).
+/// The one cell line of an entry (without CR LF). A cached file's cell links to the
+/// file and, for a picture, draws it. A record's cell links to the record too (so
+/// the View/Delete Wizard lists and deletes it), draws its picture from
+/// `pictureSource` when there is one, and shows its address as the cell's tooltip
+/// and in a small line above the date.
 std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats);
 
 /// "yyyy/mm/dd hh:nn:ss" for a local date and time.
@@ -74,5 +83,11 @@ std::string DecodeLinkTarget(std::string_view link);
 /// title, folder or pattern cannot put markup or script into the index page. "&"
 /// stays as it is (titles keep the references of their own pages).
 std::string EscapeMarkup(std::string_view text);
+
+/// An address as text and as a double-quoted attribute value: "&", "<", ">", '"'
+/// and "," as character references (a comma would split the entry for the index
+/// reader), control bytes as "%XX". Longer than `maxChars`, it is cut there and
+/// ends in "...".
+std::string EscapeAddress(std::string_view url, std::size_t maxChars);
 
 } // namespace tessaloom

@@ -101,6 +101,7 @@ Settings LoadSettings(const std::string& path)
     s.minimumFileCount = DecodeNumber(read(kKeyMinimumFileCount, "10"));
     s.confirmDeletions = DecodeBoolean(read(kKeyConfirmDeletions, "TRUE"));
     s.showQuickStart = DecodeYesNo(read(kKeyShowQuickStart, "YES"));
+    s.readCacheRecords = DecodeBoolean(read(kKeyReadCacheRecords, "FALSE"));
     return s;
 }
 
@@ -135,6 +136,12 @@ bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path)
 {
     settings.confirmDeletions = false;
     return WriteSetting(kSectionGeneral, kKeyConfirmDeletions, "False", path);
+}
+
+bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path)
+{
+    settings.readCacheRecords = on;
+    return WriteSetting(kSectionGeneral, kKeyReadCacheRecords, on ? "True" : "False", path);
 }
 
 } // namespace tessaloom

@@ -20,6 +20,7 @@ inline constexpr const char* kKeyLaunchViewDeleteWizard = "Launch View/Delete Wi
 inline constexpr const char* kKeyMinimumFileCount = "Minimum File Count";
 inline constexpr const char* kKeyConfirmDeletions = "Confirm Deletions";
 inline constexpr const char* kKeyShowQuickStart = "Show Quick Start";
+inline constexpr const char* kKeyReadCacheRecords = "Read Cache Records";
 
 /// The options that survive between runs. Before LoadSettings every flag is
 /// false, the count 0 and the texts empty.
@@ -35,6 +36,8 @@ struct Settings
     std::int32_t minimumFileCount = 0;
     bool confirmDeletions = false;
     bool showQuickStart = false;
+    /// Read browsers' cache records through their bodies (off unless chosen).
+    bool readCacheRecords = false;
 };
 
 /// True exactly when `text` in upper case is "TRUE" ("1" and "on" are false).
@@ -93,5 +96,11 @@ bool WriteQuickStartClosing(bool doNotShowAgain, Settings& settings, const std::
 /// The delete confirmation told not to ask again: "Confirm Deletions" = "False",
 /// and the record follows.
 bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path);
+
+/// The File menu's "Read Browser Cache Records" toggled: "Read Cache Records" =
+/// "True" or "False", written at once (the main window's closing does not write
+/// it, so a settings file never gains the key until the user chooses), and the
+/// record follows.
+bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path);
 
 } // namespace tessaloom

@@ -154,5 +154,30 @@ TEST(Settings, ExitWriteFollowsTheCheckBoxStates)
     EXPECT_FALSE(LoadSettings(path).confirmDeletions);
 }
 
+TEST(Settings, ReadCacheRecordsIsOffUntilChosenAndNeverWrittenOnExit)
+{
+    test::TestDir dir;
+    const std::string path = (dir / "TSL.INI").string();
+    EXPECT_FALSE(LoadSettings(path).readCacheRecords);
+    // The window's closing leaves the key alone, whatever else it writes.
+    ASSERT_TRUE(WriteMainWindowSettings({}, path));
+    EXPECT_EQ(ReadSetting(kSectionGeneral, kKeyReadCacheRecords, "absent", path), "absent");
+
+    Settings s = LoadSettings(path);
+    ASSERT_TRUE(WriteReadCacheRecords(true, s, path));
+    EXPECT_TRUE(s.readCacheRecords);
+    EXPECT_EQ(ReadSetting(kSectionGeneral, kKeyReadCacheRecords, "", path), "True");
+    EXPECT_TRUE(LoadSettings(path).readCacheRecords);
+    ASSERT_TRUE(WriteMainWindowSettings({}, path));
+    EXPECT_TRUE(LoadSettings(path).readCacheRecords);
+    ASSERT_TRUE(WriteReadCacheRecords(false, s, path));
+    EXPECT_FALSE(LoadSettings(path).readCacheRecords);
+    for (const auto& [word, on] : std::vector<std::pair<std::string, bool>>{
+             {"true", true}, {"TRUE", true}, {"1", false}, {"yes", false}, {"", false}}) {
+        ASSERT_TRUE(WriteSetting(kSectionGeneral, kKeyReadCacheRecords, word, path));
+        EXPECT_EQ(LoadSettings(path).readCacheRecords, on) << word;
+    }
+}
+
 } // namespace
 } // namespace tessaloom

@@ -1,0 +1,110 @@
+// tessaloom-gen-records: writes a folder of Chromium cache records for the records
+// benchmark, as Chromium lays them out, with the same seed always giving the same
+// folder. The mix: pages (most sent gzip-compressed, some brotli, some plain),
+// pictures, scripts and style sheets (compressed), and opaque binary data.
+//
+//   tessaloom-gen-records FOLDER COUNT [SEED]
+
+#include "support/recordbuilder.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class Random
+{
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed * 0x9E3779B97F4A7C15ULL + 1) {}
+    std::uint64_t next()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 7;
+        m_state ^= m_state << 17;
+        return m_state;
+    }
+    std::uint64_t below(std::uint64_t n) { return next() % n; }
+
+private:
+    std::uint64_t m_state;
+};
+
+std::string Words(Random& random, std::size_t bytes)
+{
+    static const char* const kWords[] = {"cache",   "page",  "browser", "record", "title",
+                                         "picture", "lorem", "ipsum",   "dolor",  "amet"};
+    std::string text;
+    while (text.size() < bytes) {
+        text += kWords[random.below(10)];
+        text += random.below(12) == 0 ? "\n" : " ";
+    }
+    return text;
+}
+
+std::string Page(Random& random, std::uint64_t n)
+{
+    const std::size_t size = 2'000 + random.below(random.below(8) == 0 ? 300'000 : 40'000);
+    return "<!DOCTYPE html><html><head><title>Page " + std::to_string(n) + "</title></head><body>" +
+           Words(random, size) + "</body></html>";
+}
+
+std::string Binary(Random& random, std::string_view start, std::size_t size)
+{
+    std::string data(start);
+    while (data.size() < size)
+        data += static_cast<char>(random.next() >> 56);
+    return data;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fputs("Usage: tessaloom-gen-records FOLDER COUNT [SEED]\n", stderr);
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    const long count = std::atol(argv[2]);
+    Random random(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1);
+    std::filesystem::create_directories(folder);
+    using tessaloom::test::OkHead;
+    for (long i = 0; i < count; ++i) {
+        tessaloom::test::RecordSpec spec;
+        spec.url = "https://site" + std::to_string(i % 97) + ".test/item/" + std::to_string(i);
+        const std::uint64_t kind = random.below(100);
+        if (kind < 35) {
+            spec.head = OkHead("text/html; charset=utf-8", "gzip");
+            spec.body = tessaloom::test::Gzip(Page(random, i));
+        } else if (kind < 45) {
+            spec.head = OkHead("text/html", "br");
+            spec.body = tessaloom::test::Brotli(Page(random, i));
+        } else if (kind < 55) {
+            spec.head = OkHead("text/html");
+            spec.body = Page(random, i);
+        } else if (kind < 75) {
+            const bool png = random.below(2) == 0;
+            spec.head = OkHead(png ? "image/png" : "image/jpeg");
+            spec.body = Binary(random,
+                               png ? std::string_view("\x89PNG\r\n\x1A\n", 8)
+                                   : std::string_view("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+                               1'000 + random.below(random.below(10) == 0 ? 400'000 : 30'000));
+        } else if (kind < 90) {
+            const bool script = random.below(2) == 0;
+            spec.head = OkHead(script ? "application/javascript" : "text/css", "gzip");
+            spec.body = tessaloom::test::Gzip(Words(random, 1'000 + random.below(60'000)));
+        } else {
+            spec.head = OkHead("application/octet-stream");
+            spec.body = Binary(random, "", 500 + random.below(50'000));
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "%016llx_0",
+                      static_cast<unsigned long long>(random.next()));
+        std::ofstream(folder / name, std::ios::binary) << tessaloom::test::ChromiumRecord(spec);
+    }
+    return 0;
+}

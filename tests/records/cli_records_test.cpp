@@ -1,0 +1,85 @@
+#include "cli/cli.h"
+
+#include "support/recordfolder.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace tessaloom::cli {
+namespace {
+
+using test::ReadWholeFile;
+using test::TestDir;
+
+// Points the cache home at a temporary folder for one test.
+class CacheHome
+{
+public:
+    explicit CacheHome(const std::filesystem::path& path)
+    {
+        if (const char* old = std::getenv("XDG_CACHE_HOME"))
+            m_old = old;
+        ::setenv("XDG_CACHE_HOME", path.c_str(), 1);
+    }
+    ~CacheHome()
+    {
+        if (m_old)
+            ::setenv("XDG_CACHE_HOME", m_old->c_str(), 1);
+        else
+            ::unsetenv("XDG_CACHE_HOME");
+    }
+
+private:
+    std::optional<std::string> m_old;
+};
+
+TEST(CliRecords, TheOptionReadsRecordsAndStoresPicturesUnderTheCacheHome)
+{
+    TestDir dir;
+    const auto cache = dir.createDir("cache");
+    const auto folder = dir.createDir("Cache_Data");
+    test::WriteRecordFolder(folder);
+    CacheHome home(cache);
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string counts;
+        bool picturesStored;
+    };
+    const Case cases[] = {
+        {{"index", folder.string()},
+         "Files Indexed: 6\nImages Filtered: 0\nBinary Files Filtered: 8\n",
+         false},
+        {{"index", "--records", folder.string()},
+         "Files Indexed: 13\nImages Filtered: 0\nBinary Files Filtered: 1\n",
+         true},
+        {{"index", "--records", "--exclude-images", folder.string()},
+         "Files Indexed: 8\nImages Filtered: 5\nBinary Files Filtered: 1\n",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.size());
+        std::filesystem::remove_all(cache / "Tessaloom");
+        std::ostringstream out, err;
+        Streams streams{out, err, false};
+        ASSERT_EQ(cli::Run(c.args, streams), kExitOk) << err.str();
+        EXPECT_EQ(out.str(), (folder / "!ndex.htm").string() + "\n" + c.counts);
+        const std::string document = ReadWholeFile(folder / "!ndex.htm");
+        EXPECT_EQ(document.find("file://") != std::string::npos, c.picturesStored);
+        EXPECT_EQ(std::filesystem::exists(cache / "Tessaloom" / "thumbnails"), c.args.size() > 2);
+    }
+}
+
+TEST(CliRecords, HelpNamesTheOption)
+{
+    std::ostringstream out, err;
+    Streams streams{out, err, false};
+    ASSERT_EQ(cli::Run({"index", "--help"}, streams), kExitOk);
+    EXPECT_NE(out.str().find("--records"), std::string::npos);
+}
+
+} // namespace
+} // namespace tessaloom::cli

@@ -1,0 +1,196 @@
+#include "indexer/indexbuild.h"
+#include "platform/filelister.h"
+#include "wizard/indexreader.h"
+
+#include "support/recordfolder.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace tessaloom {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::TestDir;
+
+class QuietListener final : public IndexProgressListener
+{
+public:
+    void fileReport(const FileReport&) override {}
+    void windowTitleReport(std::string_view) override {}
+    void timedReport(const TimedReport&) override {}
+    bool cancelRequested() override { return false; }
+    bool keepPartialIndex() override { return true; }
+    void lastTitleReport(std::string_view) override {}
+    void close() override {}
+};
+
+struct Built
+{
+    IndexOutcome outcome;
+    std::string document;
+};
+
+Built Build(const fs::path& folder, bool readRecords, const fs::path& cacheHome,
+            bool excludeBinary = true)
+{
+    IndexRequest request;
+    request.folder = folder.string();
+    request.pattern = "*.*";
+    request.options.excludeBinaryFiles = excludeBinary;
+    request.formats = LocaleFormats::EnglishUS();
+    request.clock = [] { return test::UtcTime(2026, 12, 8, 10, 0, 0); };
+    request.readRecords = readRecords;
+    request.cacheHome = cacheHome.string();
+    ListMatchingFiles(folder, "*.*", request.fileNames);
+    QuietListener listener;
+    Built built;
+    built.outcome = CreateIndex(request, listener);
+    built.document = ReadWholeFile(folder / "!ndex.htm");
+    return built;
+}
+
+std::vector<std::string> EntryLines(const std::string& document)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; (at = document.find("\r\n<TD", at)) != std::string::npos;) {
+        at += 2;
+        lines.push_back(document.substr(at, document.find("\r\n", at) - at));
+    }
+    return lines;
+}
+
+std::string LineFor(const std::string& document, const std::string& name)
+{
+    for (const std::string& line : EntryLines(document)) {
+        if (line.find("href=\"" + name + "\"") != std::string::npos)
+            return line;
+    }
+    return {};
+}
+
+TEST(IndexWithRecords, OffTheDocumentIsWhatItWasBeforeRecordsWereRead)
+{
+    // Written by the build before it could read records, from the same folder.
+    for (const auto& [golden, excludeBinary] : std::vector<std::pair<std::string, bool>>{
+             {"index-off.htm", true}, {"index-off-keep-binary.htm", false}}) {
+        SCOPED_TRACE(golden);
+        TestDir dir;
+        const fs::path cache = dir.createDir("cache");
+        test::WriteRecordFolder(dir.createDir("records"));
+        std::string expected = ReadWholeFile(fs::path(TESSALOOM_TEST_DATA_DIR) / golden);
+        ASSERT_FALSE(expected.empty());
+        const std::string folder = (dir / "records").string();
+        for (std::size_t at; (at = expected.find("@FOLDER@")) != std::string::npos;)
+            expected.replace(at, 8, folder);
+        const Built built = Build(dir / "records", false, cache, excludeBinary);
+        EXPECT_EQ(built.document, expected);
+        EXPECT_TRUE(fs::is_empty(cache)); // nothing stored without the option
+    }
+}
+
+TEST(IndexWithRecords, TitlesPicturesAndAddressesFromBothBrowsers)
+{
+    TestDir dir;
+    const fs::path cache = dir.createDir("cache");
+    const fs::path folder = dir.createDir("records");
+    test::WriteRecordFolder(folder);
+    const Built built = Build(folder, true, cache);
+    ASSERT_EQ(built.outcome.status, IndexStatus::Written);
+
+    // name -> the title shown, or "" for a picture drawn from its stored copy
+    const std::map<std::string, std::string> expected = {
+        {"0000000000000001_0", "Chromium Zipped"},
+        {"0000000000000002_0", "Chromium Plain"},
+        {"0000000000000003_0", ""},
+        {"0000000000000004_0", ""},
+        {"0000000000000005_0", "Style Sheet"},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA1", "Firefox Zipped"},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA2", "Firefox Plain"},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA3", ""},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA4", ""},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA5", "Java Script"},
+    };
+    std::map<std::string, std::string> contents;
+    for (const auto& file : test::RecordFolderFiles())
+        contents[file.name] = file.content;
+    for (const auto& [name, title] : expected) {
+        SCOPED_TRACE(name);
+        const std::string line = LineFor(built.document, name);
+        ASSERT_FALSE(line.empty());
+        EXPECT_NE(line.find(" title=\"http://site.test/"), std::string::npos);
+        EXPECT_NE(line.find("<br><font size=-2>http://site.test/"), std::string::npos);
+        if (!title.empty()) {
+            EXPECT_NE(line.find(" target=new align=center>" + title + "</a>"), std::string::npos);
+            continue;
+        }
+        // A picture: drawn from a copy under the cache home, linked to the record.
+        const std::size_t src = line.find("<img src=\"file://");
+        ASSERT_NE(src, std::string::npos);
+        const std::string url = line.substr(src + 10, line.find('"', src + 10) - src - 10);
+        const fs::path stored = url.substr(7);
+        EXPECT_TRUE(stored.string().starts_with((cache / "Tessaloom").string()));
+        EXPECT_TRUE(contents[name].find(ReadWholeFile(stored)) != std::string::npos);
+        EXPECT_GT(ReadWholeFile(stored).size(), 0u);
+    }
+    // The damaged record is examined as any cached file: binary, so filtered.
+    EXPECT_EQ(LineFor(built.document, "0000000000000006_0"), "");
+    // Plain cached files are as ever.
+    EXPECT_NE(LineFor(built.document, "photo.jpg").find("<img src=\"photo.jpg\""),
+              std::string::npos);
+    EXPECT_EQ(LineFor(built.document, "page.html").find("title="), std::string::npos);
+
+    // The address is text, never markup, and holds no comma for the reader to cut at.
+    const std::string zipped = LineFor(built.document, "0000000000000001_0");
+    EXPECT_NE(zipped.find("gz.html?a=1&#44;b=&lt;2&gt;&amp;c=&quot;3&quot;"), std::string::npos);
+    for (const std::string& line : EntryLines(built.document))
+        EXPECT_EQ(line.find(','), std::string::npos) << line;
+
+    // Nothing but the page was written into the cache folder.
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files += entry.path().filename() == "!ndex.htm" ? 0 : 1;
+    EXPECT_EQ(files, test::RecordFolderFiles().size());
+}
+
+TEST(IndexWithRecords, TheWizardListsTheRecordsOfAPageBuiltEitherWay)
+{
+    for (const bool readRecords : {false, true}) {
+        SCOPED_TRACE(readRecords);
+        TestDir dir;
+        const fs::path folder = dir.createDir("records");
+        test::WriteRecordFolder(folder);
+        const Built built = Build(folder, readRecords, dir.createDir("cache"), false);
+        const IndexList list = ReadIndexDocument(folder / "!ndex.htm");
+        ASSERT_EQ(list.status, IndexListStatus::Loaded);
+        ASSERT_EQ(list.rows.size(), test::RecordFolderFiles().size());
+        for (const WizardRow& row : list.rows)
+            EXPECT_TRUE(fs::is_regular_file(row.targetPath)) << row.targetPath;
+        if (readRecords) {
+            EXPECT_NE(list.rows[0].displayText.find("\tChromium Zipped"), std::string::npos);
+            EXPECT_NE(list.rows[2].displayText.find("\tImage"), std::string::npos);
+        }
+    }
+}
+
+TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)
+{
+    TestDir dir;
+    const fs::path cache = dir.createDir("cache");
+    const fs::path folder = dir.createDir("records");
+    test::WriteRecordFolder(folder);
+    Build(folder, true, cache);
+    fs::remove(folder / "0000000000000003_0");
+    fs::remove(folder / "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA4");
+    Build(folder, true, cache);
+    std::size_t pictures = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(cache))
+        pictures += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(pictures, 2u); // the two record pictures still there
+}
+
+} // namespace
+} // namespace tessaloom
