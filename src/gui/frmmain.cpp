@@ -108,6 +108,13 @@ void frmMain::createMenus()
     MenuFileCopyPath =
         add(MenuFile, "MenuFileCopyPath", QStringLiteral("&Copy Current Path to Clipboard"), {},
             &frmMain::MenuFileCopyPath_Click);
+    // Beyond the original menu: reading today's browsers' cache records, off
+    // until the user ticks it.
+    MenuFileReadRecords =
+        add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read Browser Cache &Records"), {},
+            &frmMain::MenuFileReadRecords_Click);
+    MenuFileReadRecords->setCheckable(true);
+    MenuFileReadRecords->setChecked(Program().settings().readCacheRecords);
     MenuFile->addSeparator()->setObjectName(QStringLiteral("MenuFileHash1"));
     MenuFileExit =
         add(MenuFile, "MenuFileExit", QStringLiteral("E&xit"), {}, &frmMain::MenuFileExit_Click);
@@ -567,6 +574,13 @@ void frmMain::MenuFileCopyPath_Click()
     clipboard->setText(FromPath(Dir1->path()));
 }
 
+void frmMain::MenuFileReadRecords_Click()
+{
+    // Saved at once: the window's closing writes only the settings it always wrote.
+    WriteReadCacheRecords(MenuFileReadRecords->isChecked(), Program().settings(),
+                          Program().settingsPath());
+}
+
 // ---------------------------------------------------------------------------
 // Suggested folders
 
@@ -748,6 +762,16 @@ bool frmMain::launchBrowserChecked()
 bool frmMain::launchWizardChecked()
 {
     return chkLaunchViewDeleteWizard->isChecked();
+}
+
+bool frmMain::readCacheRecordsChecked()
+{
+    return MenuFileReadRecords->isChecked();
+}
+
+std::string frmMain::cacheHome()
+{
+    return Program().folders().cacheHome;
 }
 
 bool frmMain::openInBrowser(const std::string& path)

@@ -66,6 +66,8 @@ public:
     void showMainWindow() override;
     bool launchBrowserChecked() override;
     bool launchWizardChecked() override;
+    bool readCacheRecordsChecked() override;
+    std::string cacheHome() override;
     bool openInBrowser(const std::string& path) override;
     void showError(std::string_view title, std::string_view text) override;
     void showWizardModal() override;
@@ -109,6 +111,7 @@ private:
     void MenuFileViewDeleteWizard_Click();
     void MenuFileRefreshFileList_Click();
     void MenuFileCopyPath_Click();
+    void MenuFileReadRecords_Click();
     void MenuFileExit_Click();
     void MenuHelpContents_Click();
     void MenuHelpShowQuickStart_Click();
@@ -148,6 +151,7 @@ private:
     QAction* MenuFileViewDeleteWizard = nullptr;
     QAction* MenuFileRefreshFileList = nullptr;
     QAction* MenuFileCopyPath = nullptr;
+    QAction* MenuFileReadRecords = nullptr;
     QAction* MenuFileExit = nullptr;
     QAction* MenuHelpContents = nullptr;
     QAction* MenuHelpShowQuickStart = nullptr;

@@ -220,6 +220,9 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     host.setIndexPath(kIndexDocumentName);
     request.options = host.filterOptions();
     request.pattern = host.filePattern();
+    request.readRecords = host.readCacheRecordsChecked();
+    if (request.readRecords)
+        request.cacheHome = host.cacheHome();
     request.formats = formats;
     request.clock = clock;
     request.yield = yield;

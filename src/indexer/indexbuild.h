@@ -129,6 +129,11 @@ public:
     virtual void showMainWindow() = 0;
     virtual bool launchBrowserChecked() = 0;
     virtual bool launchWizardChecked() = 0;
+    /// The File menu's "Read Browser Cache Records": read browsers' cache records
+    /// through their bodies. A host without that choice never does.
+    virtual bool readCacheRecordsChecked() { return false; }
+    /// The XDG cache home, under which pictures inside records are stored.
+    virtual std::string cacheHome() { return {}; }
     /// Opens a document with the desktop's default handler; false on failure.
     virtual bool openInBrowser(const std::string& path) = 0;
     /// A message box with the error icon.

@@ -510,6 +510,36 @@ private slots:
         QVERIFY(!child<QCheckBox>(*again, "chkLaunchBrowser")->isChecked());
     }
 
+    void readRecordsMenuItemIsOffUntilTickedAndKept()
+    {
+        startUser(QByteArray("[General]\n"));
+        WriteFile(folderList(), QByteArray());
+        const std::string ini = settingsFile().toStdString();
+        auto w = openWindow();
+        QAction* item = w->findChild<QAction*>(QStringLiteral("MenuFileReadRecords"));
+        QVERIFY(item);
+        QCOMPARE(item->text(), QStringLiteral("Read Browser Cache &Records"));
+        QVERIFY(item->isCheckable());
+        QVERIFY(!item->isChecked());
+        QVERIFY(!w->readCacheRecordsChecked());
+        QCOMPARE(ReadSetting("General", "Read Cache Records", "absent", ini),
+                 std::string("absent"));
+
+        item->trigger();
+        QVERIFY(w->readCacheRecordsChecked());
+        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("True"));
+        QCOMPARE(QString::fromStdString(w->cacheHome()), m_home->filePath(QStringLiteral("cache")));
+
+        // The next start shows it ticked; unticking is saved too.
+        w.reset();
+        reloadProgram();
+        auto again = openWindow();
+        QAction* ticked = again->findChild<QAction*>(QStringLiteral("MenuFileReadRecords"));
+        QVERIFY(ticked->isChecked());
+        ticked->trigger();
+        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("False"));
+    }
+
     void everyCaptionAndShortcut()
     {
         startUser(QByteArray("[General]\n"));
