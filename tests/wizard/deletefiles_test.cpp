@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -333,6 +334,26 @@ TEST(RewriteIndexDocument, DocumentAboveTheByteLimitIsLeftAlone)
     EXPECT_NE(result.error.find("not rewritten"), std::string::npos) << result.error;
     EXPECT_EQ(std::filesystem::file_size(doc), kMaxIndexDocumentBytes + 1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// An index page that leads to a FIFO (or a device) is refused without being opened:
+// opening alone can have effects. The kernel tells a watcher of every real open.
+TEST(RewriteIndexDocument, PageThatIsNoFileIsNeverOpened)
+{
+    TestDir dir;
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, dir / "!ndex.htm");
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(::inotify_add_watch(watcher, fifo.c_str(), IN_OPEN), 0);
+
+    EXPECT_EQ(ReadIndexDocument(dir / "!ndex.htm").status, IndexListStatus::Unreadable);
+    EXPECT_FALSE(RewriteIndexDocument(dir / "!ndex.htm").ok);
+    char events[4096];
+    EXPECT_EQ(::read(watcher, events, sizeof events), -1) << "the FIFO was opened";
+    ::close(watcher);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "!ndex.htm"));
 }
 
 TEST(RewriteIndexDocument, UnreadableDocumentIsReportedAndLeftAlone)
