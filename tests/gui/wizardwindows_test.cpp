@@ -4,11 +4,13 @@
 #include "gui/frmviewdeletewizard.h"
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/windowlaunch.h"
 #include "indexer/indexdocument.h"
 #include "shell/settings.h"
 #include "wizard/indexpath.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QListView>
@@ -664,6 +666,48 @@ private slots:
         QCOMPARE(main.closes, 1);
         QVERIFY(m_wizard->isUnloaded());
         m_wizard.reset(); // before its parent goes
+    }
+
+    void shownModallyUntilClosed()
+    {
+        m_cache = std::make_unique<CacheFolder>(2);
+        gblIndexPath.set(m_cache->document().string());
+        int rowsSeen = -1;
+        QTimer closer;
+        closer.setInterval(5);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* wizard = qobject_cast<frmViewDeleteWizard*>(window);
+                if (wizard && wizard->isVisible()) {
+                    rowsSeen = wizard->rowModel()->rowCount();
+                    Menu(wizard, "MenuFileCloseWin")->trigger();
+                }
+            }
+        });
+        closer.start();
+        ShowViewDeleteWizard(nullptr);
+        QCOMPARE(rowsSeen, 2);
+        for (QWidget* window : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<frmViewDeleteWizard*>(window));
+    }
+
+    void helpContentsByMenuAndF1()
+    {
+        frmViewDeleteWizard* wizard = openWizard(1, false);
+        QVERIFY(wizard);
+        QStringList opened;
+        SetShellOpener([&](const QString& target) {
+            opened << target;
+            return true;
+        });
+        const auto restore = qScopeGuard([] { SetShellOpener({}); });
+        Menu(wizard, "MenuHelpContents")->trigger();
+        wizard->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(wizard));
+        QTest::keyClick(wizard->LstDisplay(), Qt::Key_F1);
+        QCOMPARE(opened.size(), 2);
+        QVERIFY2(opened[0].endsWith(QStringLiteral("help/index.html")), qPrintable(opened[0]));
+        QCOMPARE(opened[1], opened[0]);
     }
 
     void closeWindowLeavesFilesAlone()
