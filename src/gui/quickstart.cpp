@@ -8,6 +8,7 @@
 #include "shell/settings.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -111,21 +112,27 @@ void QuickStart::createControls()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void QuickStart::Form_Load()
+void QuickStart::placeAtOffset()
 {
-    adjustSize();
     WindowRect rect = WindowRectInTwips(this);
     rect.left = kFormOffsetTwips;
     rect.top = kFormOffsetTwips;
     SetWindowRectInTwips(this, rect);
+}
+
+void QuickStart::Form_Load()
+{
+    adjustSize();
+    placeAtOffset();
     m_chkDoNotShowAgain->setChecked(!Program().settings().showQuickStart);
 }
 
-void QuickStart::showEvent(QShowEvent* event)
+void QuickStart::changeEvent(QEvent* event)
 {
-    QDialog::showEvent(event);
-    // The slide needs the window on the screen; run it once the show has finished.
-    if (!m_slidIn) {
+    QDialog::changeEvent(event);
+    // Activation comes after the window manager has framed the window, so the
+    // placement can take the frame into account. The slide plays once a showing.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_slidIn) {
         m_slidIn = true;
         QTimer::singleShot(0, this, [this] { Form_Activate(); });
     }
@@ -133,8 +140,12 @@ void QuickStart::showEvent(QShowEvent* event)
 
 void QuickStart::Form_Activate()
 {
-    if (isVisible())
-        SlideIn(this, QStringLiteral("DOWN"));
+    if (!isVisible())
+        return;
+    // Placed again now that the frame is known: before, the offset would put the
+    // client area there and the title bar off the screen.
+    placeAtOffset();
+    SlideIn(this, QStringLiteral("DOWN"));
 }
 
 void QuickStart::btnCloseWindow_Click()

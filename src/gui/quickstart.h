@@ -26,10 +26,11 @@ public:
     void done(int result) override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
+    void placeAtOffset();
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
