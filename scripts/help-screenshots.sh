@@ -39,8 +39,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
+export XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_DATA_HOME/Tessaloom" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 # Plain English dates and a font every Debian desktop has.
@@ -75,19 +75,20 @@ done
 printf 'function track(){return 1;}\n' >"$small/f_005c01"
 touch -d "2026-11-27 14:02:00" "$small/f_005c01"
 # Enough files for the progress window to be seen at work.
+echo "$(date +%T) making the sample caches"
 python3 - "$big" <<'EOF'
 import os, sys
 folder = sys.argv[1]
-filler = "<p>" + "cached text " * 300 + "</p>"
-for i in range(6000):
+filler = "<p>cached text</p>"
+for i in range(100000):
     with open(os.path.join(folder, "%016X" % (0x9E3779B97F4A7C15 * (i + 1) % (1 << 64))), "w") as f:
         f.write("<html><head><title>Cached page number %d</title></head><body>%s</body></html>" % (i, filler))
 EOF
 
 settings=$XDG_DATA_HOME/Tessaloom/TSL.INI
-write_settings() { # DIRECTORY SHOW_QUICK_START
-  printf '[General]\r\nDirectory=%s\r\nShow Quick Start=%s\r\nLaunch Browser=False\r\nLaunch View/Delete Wizard=True\r\nLast Major Version=%s\r\n' \
-    "$1" "$2" "$(sed -n 's/^project(Tessaloom VERSION \([0-9]*\).*/\1/p' "$repo/CMakeLists.txt")" >"$settings"
+write_settings() { # DIRECTORY SHOW_QUICK_START LAUNCH_WIZARD
+  printf '[General]\r\nDirectory=%s\r\nShow Quick Start=%s\r\nLaunch Browser=False\r\nLaunch View/Delete Wizard=%s\r\nLast Major Version=%s\r\n' \
+    "$1" "$2" "$3" "$(sed -n 's/^project(Tessaloom VERSION \([0-9]*\).*/\1/p' "$repo/CMakeLists.txt")" >"$settings"
 }
 
 # --- Driving the windows ---------------------------------------------------------
@@ -123,6 +124,7 @@ press() { # ID KEYS...
 shot() { # ID NAME: the window with its frame
   local id=$1 name=$2 x y w h left=0 right=0 top=0 bottom=0 extents
   sleep "${3:-0.8}" # let a slide or a first paint finish
+  xwininfo -id "$id" >/dev/null 2>&1 || return 1
   eval "$(xwininfo -id "$id" | awk '/Absolute upper-left X/{print "x="$NF} /Absolute upper-left Y/{print "y="$NF}
     /^  Width/{print "w="$NF} /^  Height/{print "h="$NF}')"
   extents=$(xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ' ')
@@ -130,12 +132,12 @@ shot() { # ID NAME: the window with its frame
   import -window root "$work/root.png"
   convert "$work/root.png" -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" \
     +repage "$out/$name.png"
-  echo "took $name.png ($((w + left + right))x$((h + top + bottom)))"
+  echo "$(date +%T) took $name.png ($((w + left + right))x$((h + top + bottom)))"
 }
 
 # First start, without a suggested-folder list: Quick Start, then the offer to
 # search. The search of this machine's disks is cancelled once it has been seen.
-write_settings "$small" Yes
+write_settings "$small" Yes True
 "$program" >"$work/run1.log" 2>&1 &
 pids+=($!)
 if id=$(wait_window "Quick Start" 20); then
@@ -146,7 +148,7 @@ fi
 if id=$(wait_window "Search for Cache Folders?" 10); then
   press "$id" Return
   if sid=$(wait_window "Searching for Suggested Cache Folders  ..." 10); then
-    shot "$sid" folders-search 2
+    shot "$sid" folders-search 0.5
     press "$sid" alt+c
     wait_gone "$sid"
   fi
@@ -159,7 +161,7 @@ wait "${pids[-1]}" 2>/dev/null || true
 {
   printf '%s\r\n' "$XDG_CACHE_HOME/chromium/Default/Cache" "$small" "$big"
 } >"$XDG_DATA_HOME/Tessaloom/folders.dat"
-write_settings "$small" No
+write_settings "$small" No True
 "$program" >"$work/run2.log" 2>&1 &
 pids+=($!)
 if main=$(wait_window "Tessaloom" 20); then
@@ -189,8 +191,9 @@ if main=$(wait_window "Tessaloom" 20); then
 fi
 wait "${pids[-1]}" 2>/dev/null || true
 
-# Last: a big cache, to see the progress window at work; cancelled half-way.
-write_settings "$big" No
+# Last: a big cache, to see the progress window at work.
+echo "$(date +%T) indexing the big cache"
+write_settings "$big" No False
 "$program" >"$work/run3.log" 2>&1 &
 pids+=($!)
 if main=$(wait_window "Tessaloom" 20); then
@@ -205,13 +208,13 @@ if main=$(wait_window "Tessaloom" 20); then
     sleep 0.05
   done
   if [ -n "$progress" ]; then
-    shot "$progress" progress 0.6
-    press "$progress" alt+c
-    if id=$(wait_window "Open !ndex.htm File?" 10); then press "$id" n; fi
+    shot "$progress" progress 0.6 || echo "the progress window closed before its picture" >&2
+    wait_gone "$progress"
   else
     echo "the progress window did not show" >&2
   fi
   main=$(wait_window "Tessaloom" 20) && press "$main" alt+f x
 fi
 wait "${pids[-1]}" 2>/dev/null || true
+echo "$(date +%T) done"
 ls -l "$out"
