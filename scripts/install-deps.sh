@@ -10,7 +10,7 @@ packages=(
   dpkg-dev file desktop-file-utils
   chromium python3 iproute2
   zlib1g-dev libbrotli-dev libzstd-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool xdg-utils
 )
 missing=()
 for p in "${packages[@]}"; do
