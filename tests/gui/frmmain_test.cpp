@@ -433,6 +433,40 @@ private slots:
         QCOMPARE(m_questions.size(), 1);
     }
 
+    void createIndexFromTheWindow()
+    {
+        startUser(QByteArray("[General]\nLaunch Browser=True\n"));
+        WriteFile(folderList(), QByteArray());
+        const QString folder = tree(QStringLiteral("pages"));
+        QDir().mkpath(folder);
+        Program().settings().directory = folder.toStdString();
+        auto w = openWindow();
+        QStringList opened;
+        SetShellOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
+        auto* create = child<QPushButton>(*w, "btnCreateIndex");
+
+        QTest::mouseClick(create, Qt::LeftButton); // an empty folder
+        QCOMPARE(m_questions, QStringList{QStringLiteral(" | No files found")});
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/!ndex.htm")));
+
+        WriteFile(folder + QStringLiteral("/a"), "<title>First page</title>");
+        WriteFile(folder + QStringLiteral("/b"), "<h1>Second page</h1>");
+        QTest::mouseClick(create, Qt::LeftButton);
+        QVERIFY(w->isVisible());
+        QCOMPARE(opened, QStringList{folder + QStringLiteral("/!ndex.htm")});
+        QCOMPARE(QString::fromStdString(gblIndexPath.text()), QStringLiteral("!ndex.htm"));
+        QFile page(folder + QStringLiteral("/!ndex.htm"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QByteArray html = page.readAll();
+        QVERIFY(html.contains("First page"));
+        QVERIFY(html.contains("Second page"));
+        // The label counts the files the run listed, before it wrote the page.
+        QCOMPARE(child<QLabel>(*w, "lblFiles")->text(), QStringLiteral("Files (2)"));
+    }
+
     void layoutAtTheMinimumAndTaller()
     {
         startUser(QByteArray("[General]\n"));
