@@ -82,7 +82,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     Dir1->setPath(ProcessCurrentFolder().string());
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The boxes lose the focus while they are destroyed; their handlers must not run.
+    for (QObject* watched : {static_cast<QObject*>(Dir1), static_cast<QObject*>(txtFolders),
+                             static_cast<QObject*>(txtMinFileCount)})
+        watched->removeEventFilter(this);
+}
 
 void frmMain::createMenus()
 {
@@ -283,12 +289,12 @@ void frmMain::Form_Load()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CentreForm(this);
     KeepWindowPlacement(this, 1);
-    const QSize frameBefore = frameGeometry().size() - geometry().size();
+    // The record holds the outer frame, whose size the window manager makes known
+    // only once the window is shown; placed without it, the window would come back
+    // larger by its frame at every start. So it is placed again when the frame shows.
+    m_placedWithFrame = frameGeometry().size() - geometry().size();
     show();
-    // The record holds the outer frame; once shown, the frame's size is known, and
-    // a window placed before it would come back larger by the frame each start.
-    if (frameGeometry().size() - geometry().size() != frameBefore)
-        KeepWindowPlacement(this, 1);
+    placeAgainWhenTheFrameShows();
     if (!settings.directory.empty())
         Dir1->setPath(settings.directory); // a folder that has gone leaves the lists as they are
     File1->setPattern(settings.filePattern);
@@ -316,10 +322,25 @@ void frmMain::Form_Load()
     }
 }
 
+void frmMain::placeAgainWhenTheFrameShows()
+{
+    if (!m_placedWithFrame || frameGeometry().size() - geometry().size() == *m_placedWithFrame)
+        return;
+    m_placedWithFrame.reset();
+    KeepWindowPlacement(this, 1);
+}
+
 void frmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    placeAgainWhenTheFrameShows();
     Form_Resize();
+}
+
+void frmMain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    placeAgainWhenTheFrameShows();
 }
 
 void frmMain::Form_Resize()

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -74,6 +75,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,6 +87,7 @@ private:
     void fitCaptionFont();
     void connectHandlers();
     void Form_Resize();
+    void placeAgainWhenTheFrameShows();
     void Form_Unload();
     void applyLayout();
     void updateFilesLabel();
@@ -120,6 +123,9 @@ private:
 
     MainLayout m_layout = InitialMainLayout();
     bool m_inResize = false;
+    /// The frame's size when the saved placement was applied, until the window
+    /// manager's frame has shown (see Form_Load).
+    std::optional<QSize> m_placedWithFrame;
     bool m_closing = false;
     std::function<void()> m_endProgram;
     /// The folder last shown on each volume, so that going back to a volume
