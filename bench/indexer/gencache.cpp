@@ -106,15 +106,30 @@ constexpr std::array<SizeBucket, 8> kSizeBuckets = {{
     {30, 262144, 512000},
 }};
 
+// The "small" mix: a cache of many small pages and pictures, where the per-file
+// work (listing, opening, sorting, dates, the page) weighs more than reading.
+constexpr std::array<SizeBucket, 5> kSmallSizeBuckets = {{
+    {20, 0, 0},
+    {300, 1, 1023},
+    {400, 1024, 4095},
+    {250, 4096, 16383},
+    {30, 16384, 65535},
+}};
+
+bool gSmallMix = false;
+
 std::size_t DrawSize(Random& rng)
 {
     unsigned roll = static_cast<unsigned>(rng.next() % 1000);
-    for (const SizeBucket& b : kSizeBuckets) {
-        if (roll < b.weight)
-            return rng.between(b.lo, b.hi);
-        roll -= b.weight;
-    }
-    return 0;
+    const auto draw = [&](const auto& buckets) -> std::size_t {
+        for (const SizeBucket& b : buckets) {
+            if (roll < b.weight)
+                return rng.between(b.lo, b.hi);
+            roll -= b.weight;
+        }
+        return 0;
+    };
+    return gSmallMix ? draw(kSmallSizeBuckets) : draw(kSizeBuckets);
 }
 
 const std::vector<std::string> kWords = {
@@ -237,7 +252,10 @@ std::string MakePage(Random& rng, std::size_t size)
     std::string out;
     out.reserve(size + 512);
     const std::string title = Tag(rng, "title");
-    const auto shape = rng.between(0, 99);
+    auto shape = rng.between(0, 99);
+    // Small pages have no room for 32 KB of script: those become plain titled pages.
+    if (gSmallMix && shape >= 45 && shape < 62)
+        shape -= 45;
     if (shape < 45) { // title near the start
         out = HtmlHead(rng);
         if (rng.chance(50))
@@ -415,15 +433,29 @@ constexpr std::array<KindShare, 9> kKinds = {{
     {Kind::Binary, 12, ""},
 }};
 
+// The "small" mix: pages and pictures above all.
+constexpr std::array<KindShare, 9> kSmallKinds = {{
+    {Kind::Page, 40, ".htm"},
+    {Kind::Script, 6, ".js"},
+    {Kind::Style, 3, ".css"},
+    {Kind::Json, 3, ".json"},
+    {Kind::Jfif, 15, ".jpg"},
+    {Kind::Exif, 5, ".jpg"},
+    {Kind::Gif, 12, ".gif"},
+    {Kind::Png, 10, ".png"},
+    {Kind::Binary, 6, ""},
+}};
+
 const KindShare& DrawKind(Random& rng)
 {
+    const auto& kinds = gSmallMix ? kSmallKinds : kKinds;
     unsigned roll = static_cast<unsigned>(rng.next() % 100);
-    for (const KindShare& k : kKinds) {
+    for (const KindShare& k : kinds) {
         if (roll < k.percent)
             return k;
         roll -= k.percent;
     }
-    return kKinds.back();
+    return kinds.back();
 }
 
 std::string Hex(Random& rng, std::size_t digits, bool upper)
@@ -480,9 +512,10 @@ bool WriteFile(const std::string& path, const std::string& content, std::time_t 
 
 int Usage()
 {
-    std::fputs("Usage: tessaloom-gen-cache FOLDER [COUNT] [SEED]\n"
+    std::fputs("Usage: tessaloom-gen-cache FOLDER [COUNT] [SEED] [MIX]\n"
                "Writes COUNT (default 20000) synthetic browser-cache files into FOLDER,\n"
-               "the same ones for the same SEED (default 1).\n",
+               "the same ones for the same SEED (default 1). MIX is \"mixed\" (default:\n"
+               "sizes up to 500 KB) or \"small\" (mostly small pages and pictures).\n",
                stderr);
     return 2;
 }
@@ -491,7 +524,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 4 || std::string_view(argv[1]) == "--help")
+    if (argc < 2 || argc > 5 || std::string_view(argv[1]) == "--help")
         return Usage();
     const std::string folder = argv[1];
     char* end = nullptr;
@@ -501,6 +534,12 @@ int main(int argc, char** argv)
     const unsigned long long seed = argc > 3 ? std::strtoull(argv[3], &end, 10) : 1;
     if (argc > 3 && *end != '\0')
         return Usage();
+    if (argc > 4) {
+        const std::string_view mix = argv[4];
+        if (mix != "mixed" && mix != "small")
+            return Usage();
+        gSmallMix = mix == "small";
+    }
 
     if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
         std::fprintf(stderr, "tessaloom-gen-cache: cannot create %s: %s\n", folder.c_str(),
