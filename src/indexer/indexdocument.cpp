@@ -83,7 +83,25 @@ int HexValue(char c)
 
 std::string MakeDateKey(const LocalDateTime& dt)
 {
-    return FormatDateTimePicture(dt, "yyyy/MM/dd HH:mm:ss", LocaleFormats::EnglishUS());
+    const auto twoDigits = [](int v) { return v >= 0 && v <= 99; };
+    if (dt.year < 1000 || dt.year > 9999 || !twoDigits(dt.month) || !twoDigits(dt.day) ||
+        !twoDigits(dt.hour) || !twoDigits(dt.minute) || !twoDigits(dt.second)) {
+        static const LocaleFormats kEnglishUs = LocaleFormats::EnglishUS();
+        return FormatDateTimePicture(dt, "yyyy/MM/dd HH:mm:ss", kEnglishUs);
+    }
+    // Every file of a folder gets a key: the usual fixed-width case digit by digit.
+    char key[] = "0000/00/00 00:00:00";
+    const auto put = [&key](std::size_t end, int value, int digits) {
+        for (int i = 0; i < digits; ++i, value /= 10)
+            key[end - static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    };
+    put(3, dt.year, 4);
+    put(6, dt.month, 2);
+    put(9, dt.day, 2);
+    put(12, dt.hour, 2);
+    put(15, dt.minute, 2);
+    put(18, dt.second, 2);
+    return std::string(key, sizeof key - 1);
 }
 
 std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& formats)

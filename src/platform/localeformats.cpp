@@ -152,8 +152,6 @@ std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view pict
                                   const LocaleFormats& formats)
 {
     std::string out;
-    // Room for the usual pictures' digits and designators: one allocation at most.
-    out.reserve(picture.size() + 16);
     std::size_t i = 0;
     while (i < picture.size()) {
         const char c = picture[i];

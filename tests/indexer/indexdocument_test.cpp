@@ -189,6 +189,14 @@ TEST(IndexDocument, DateTexts)
     EXPECT_EQ(DateTextFromKey("2026/01/01 09:15:00", us), "1/1/2026  9:15 am"); // 17 characters
     EXPECT_EQ(DateTextFromKey("garbage", us), "");
     EXPECT_EQ(MakeDateKey({2004, 6, 3, 7, 8, 9}), "2004/06/03 07:08:09");
+    // Inside and beyond the fixed widths the key is what the picture gives.
+    const LocalDateTime edges[] = {{1000, 1, 1, 0, 0, 0},  {9999, 12, 31, 23, 59, 59},
+                                   {999, 1, 1, 0, 0, 0},   {10000, 1, 1, 0, 0, 0},
+                                   {-1, 1, 1, 0, 0, 0},    {2026, 100, 1, 0, 0, 0},
+                                   {2026, 1, 1, 0, 0, -1}, {2026, 12, 31, 12, 0, 60}};
+    for (const LocalDateTime& dt : edges)
+        EXPECT_EQ(MakeDateKey(dt), FormatDateTimePicture(dt, "yyyy/MM/dd HH:mm:ss", us))
+            << dt.year << " " << dt.month << " " << dt.second;
 }
 
 TEST(IndexDocument, RootFolderTitleShowsTwoSlashes)
