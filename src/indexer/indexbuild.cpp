@@ -56,23 +56,23 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
     std::size_t total = 0;
     for (const IndexEntry& e : entries)
         total += e.dateKey.size() + e.label.size() + e.fileName.size() + 2;
-    std::string folded;
-    folded.reserve(total);
+    std::string folded(total, '\0');
+    char* out = folded.data();
     std::vector<Key> keys;
     keys.reserve(entries.size());
-    const auto appendLowered = [&folded](std::string_view text) {
+    const auto putLowered = [&out](std::string_view text) {
         for (const char c : text)
-            folded += AsciiLower(c);
+            *out++ = AsciiLower(c);
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const IndexEntry& e = entries[i];
-        const std::size_t offset = folded.size();
-        appendLowered(e.dateKey);
-        folded += '\x06';
-        appendLowered(e.label);
-        folded += '\x06';
-        appendLowered(e.fileName);
-        keys.push_back({offset, folded.size() - offset, i});
+        const auto offset = static_cast<std::size_t>(out - folded.data());
+        putLowered(e.dateKey);
+        *out++ = '\x06';
+        putLowered(e.label);
+        *out++ = '\x06';
+        putLowered(e.fileName);
+        keys.push_back({offset, static_cast<std::size_t>(out - folded.data()) - offset, i});
     }
     const std::string_view all = folded;
     const auto raw = [&entries](std::size_t i) {
@@ -116,18 +116,23 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     int binaryFiltered = 0;
     int lastRefreshSecond = 0;
     long long counter = 0;
+    // The report and the last-title text are reused from file to file, so that
+    // their texts keep their storage: the run sends two reports per file.
+    FileReport report;
+    report.total = total;
+    report.folderText = folderText;
+    const std::string totalText = " of " + std::to_string(total);
+    std::string lastTitle;
 
     for (const std::string& name : request.fileNames) {
         CallYield(request.yield);
         ++counter;
 
-        FileReport report;
         report.counter = counter;
-        report.total = total;
-        report.readingText =
-            "Reading File: " + std::to_string(counter) + " of " + std::to_string(total);
-        report.folderText = folderText;
-        report.fileName = name;
+        report.readingText.assign("Reading File: ");
+        report.readingText += std::to_string(counter);
+        report.readingText += totalText;
+        report.fileName.assign(name);
         report.percentText = PercentText(counter, total);
         listener.fileReport(report);
         listener.windowTitleReport(report.percentText);
@@ -149,9 +154,8 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         }
 
         CachedFileFacts facts;
-        const Examination exam =
-            ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer, request.yield, &facts,
-                              thumbnails ? &record : nullptr);
+        Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
+                                             request.yield, &facts, thumbnails ? &record : nullptr);
         const bool isImage = exam.kind == FileKind::Image;
         const bool isSound = exam.kind == FileKind::Sound;
         if (isImage && options.excludeImages)
@@ -162,9 +166,12 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         const bool kept = !exam.skipped && !(isImage && options.excludeImages) &&
                           !(!isImage && options.includeOnlyImages) &&
                           !(exam.binaryMark && options.excludeBinaryFiles && !isImage && !isSound);
+        lastTitle.assign("Last Title Found:  ");
+        lastTitle.append(TrimSpaces(exam.label));
         // A file that vanished since the list was read would be a link to nothing.
         if (kept && facts.exists) {
-            entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), exam.label, name});
+            entries.push_back(
+                {MakeDateKey(ToLocalDateTime(facts.modified)), std::move(exam.label), name});
             if (record.isRecord) {
                 entries.back().url = std::move(record.url);
                 if (!record.picture.empty()) {
@@ -174,7 +181,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                 }
             }
         }
-        listener.lastTitleReport("Last Title Found:  " + std::string(TrimSpaces(exam.label)));
+        listener.lastTitleReport(lastTitle);
     }
 
     SortIndexEntries(entries);
