@@ -239,6 +239,11 @@ std::string FindTitle(std::string_view content)
     return FindTitleIn(content, {});
 }
 
+bool TitleIsSettled(std::string_view content)
+{
+    return TitleSettled(content, LocateTags(content));
+}
+
 Examination ExamineContent(std::string_view fileName, std::string_view content,
                            std::string_view indexName, const YieldFn& yield)
 {

@@ -39,6 +39,11 @@ struct Examination
 /// shortened to 90 characters and cleaned of line breaks and commas.
 std::string FindTitle(std::string_view content);
 
+/// True when FindTitle gives the same title for every longer content that begins
+/// with `content`: the tags that decide it are all found. Lets a reader that has
+/// to decode a body stop early.
+bool TitleIsSettled(std::string_view content);
+
 /// Examines already-read content under its file name. `indexName` is the name of
 /// the index document (an older one is skipped). `yield` runs between the steps.
 Examination ExamineContent(std::string_view fileName, std::string_view content,

@@ -159,6 +159,32 @@ TEST(ExamineRecord, LabelAndKindByMediaTypeThroughTheDecodedBody)
     }
 }
 
+TEST(ExamineRecord, TitlesFarIntoACompressedPageAreFoundAsInAPlainOne)
+{
+    // The decoder stops early only once the title cannot change: these titles are
+    // decided by tags beyond the first kilobytes, or by a later heading.
+    const std::string filler(40'000, ' ');
+    const std::vector<std::string> pages = {
+        filler + "<title>Far</title>",
+        "<title>" + filler + "Wide</title>",
+        "<title></title>" + filler + "<h1>Heading</h1>",
+        "<h2>Second</h2>" + filler + "<title>First</title>",
+        std::string(99'990, 'x') + "<title>Cut</title>", // ends past the examined bytes
+        "<title>Near</title>" + filler + "<h1>x</h1>",
+    };
+    for (const std::string& page : pages) {
+        const std::string expected =
+            ExamineContent("0123456789abcdef_0", page.substr(0, kExaminedBytes), "!ndex.htm").label;
+        for (const auto& [formatName, build] : kFormats) {
+            SCOPED_TRACE(std::string(formatName) + ": " + expected);
+            const auto found =
+                Examine(build({"http://s.test/", OkHead("text/html", "gzip"), test::Gzip(page)}));
+            ASSERT_TRUE(found);
+            EXPECT_EQ(found->examination.label, expected);
+        }
+    }
+}
+
 TEST(ExamineRecord, PictureIsStoredDecoded)
 {
     const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg'><rect/></svg>";

@@ -106,11 +106,18 @@ std::optional<std::string> DecodedPrefix(RecordSource& source, const CacheRecord
         return std::nullopt;
     if (whole && !ChecksumHolds(record, *encoded))
         return std::nullopt;
-    DecodedBody decoded = DecodeBody(*encoded, codings, limit);
-    if (decoded.status == DecodeStatus::Failed ||
-        (decoded.status == DecodeStatus::InputEnded && whole))
-        return std::nullopt;
-    return std::move(decoded.bytes);
+    // Decoding is most of the cost of a compressed page, and its title mostly sits
+    // in the first few kilobytes: decode a little, and more only while more could
+    // still change the title.
+    for (std::size_t step = codings.empty() ? limit : 4096;; step = std::min(limit, step * 8)) {
+        DecodedBody decoded = DecodeBody(*encoded, codings, step);
+        if (decoded.status == DecodeStatus::Failed ||
+            (decoded.status == DecodeStatus::InputEnded && whole))
+            return std::nullopt;
+        if (step >= limit || decoded.status != DecodeStatus::LimitReached ||
+            TitleIsSettled(decoded.bytes))
+            return std::move(decoded.bytes);
+    }
 }
 
 enum class PictureRead
