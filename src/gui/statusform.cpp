@@ -1,5 +1,6 @@
 #include "gui/statusform.h"
 
+#include "gui/programicon.h"
 #include "gui/userprompts.h"
 #include "gui/windowops.h"
 #include "indexer/progressbar.h"
@@ -71,6 +72,7 @@ StatusForm::StatusForm(QWidget* parent) : QWidget(parent, Qt::Window)
     loadPictures();
     setObjectName(QStringLiteral("StatusForm"));
     setWindowTitle(QStringLiteral("Building !ndex files..."));
+    setWindowIcon(ProgramIcon());
     // No maximise button: the width is fixed.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
