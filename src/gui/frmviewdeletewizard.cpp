@@ -372,9 +372,49 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
         DeleteSelectedFiles(m_document, m_model->rows(), selected, confirmDeletions, confirm);
     if (!outcome.confirmed)
         return;
+    // Named before the rows are renumbered.
+    const QString problems = deleteProblemsText(outcome);
     m_model->removeDeleted(outcome);
     if (outcome.selectRow)
         selectOnly(*outcome.selectRow);
+    wait.stop();
+    if (!problems.isEmpty())
+        ShowMessage({this, QStringLiteral("Delete Problems"), problems, MessageIcon::Exclamation,
+                     MessageButtons::Ok});
+}
+
+QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) const
+{
+    // Files that stayed, or a page that still lists deleted files, must not pass
+    // for a clean delete: the rows left show them, and this says why.
+    const bool pageLeft = !outcome.rewritten && !outcome.rewrite.error.empty();
+    if (outcome.notDeleted.empty() && !pageLeft)
+        return {};
+    QString text;
+    if (!outcome.notDeleted.empty()) {
+        text =
+            outcome.notDeleted.size() == 1
+                ? QStringLiteral("1 file could not be deleted:")
+                : QStringLiteral("%1 files could not be deleted:").arg(outcome.notDeleted.size());
+        constexpr std::size_t kShown = 10;
+        for (std::size_t i = 0; i < outcome.notDeleted.size() && i < kShown; ++i) {
+            const auto& [row, reason] = outcome.notDeleted[i];
+            const QString path = row < m_model->rows().size()
+                                     ? QString::fromStdString(m_model->rows()[row].targetPath)
+                                     : QString();
+            text += QStringLiteral("\n") + QFileInfo(path).fileName() + QStringLiteral(": ") +
+                    QString::fromStdString(reason);
+        }
+        if (outcome.notDeleted.size() > kShown)
+            text += QStringLiteral("\n...");
+    }
+    if (pageLeft) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\n\n");
+        text += QStringLiteral("The index page was not updated: ") +
+                QString::fromStdString(outcome.rewrite.error);
+    }
+    return text;
 }
 
 void frmViewDeleteWizard::MenuFileCloseWin_Click()

@@ -71,6 +71,8 @@ public:
     void MenuFileOpen_Click();
     void MenuFileSelectAll_Click();
     void MenuFileDeleteFiles_Click();
+    /// What went wrong in a delete run, for the user; empty when nothing did.
+    QString deleteProblemsText(const DeleteOutcome& outcome) const;
     void MenuFileCloseWin_Click();
     void MenuFileExit_Click();
     void MenuHelpContents_Click();

@@ -542,6 +542,38 @@ private slots:
         QCOMPARE(shown.join(QLatin1Char(' ')), left);
     }
 
+    // A file that cannot go stays in the list and on the page, and the user is told
+    // which and why instead of the run passing for a clean delete.
+    void filesThatStayAreReported()
+    {
+        frmViewDeleteWizard* wizard = openWizard(5, false);
+        QVERIFY(wizard);
+        const std::filesystem::path stuck = m_cache->folder() / "f2";
+        std::filesystem::remove(stuck);
+        std::filesystem::create_directory(stuck); // no longer a plain file: never deleted
+        QStringList told;
+        SetMessageAnswerer([&](const MessageRequest& request) {
+            told << request.title + QLatin1Char('|') + request.text;
+            return MessageAnswer::Ok;
+        });
+        const auto quiet = qScopeGuard([] {
+            SetMessageAnswerer([](const MessageRequest& request) {
+                qFatal("unexpected message box: %s", qPrintable(request.text));
+                return MessageAnswer::Ok;
+            });
+        });
+        Select(wizard->LstDisplay(), {1, 2});
+        Menu(wizard, "MenuFileDeleteFiles")->trigger();
+
+        QCOMPARE(m_cache->surviving(5), QStringLiteral("0 2 3 4"));
+        QCOMPARE(m_cache->listed(5), QStringLiteral("0 2 3 4"));
+        QCOMPARE(wizard->rowModel()->rowCount(), 4);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].startsWith(
+                     QStringLiteral("Delete Problems|1 file could not be deleted:\nf2: ")),
+                 qPrintable(told[0]));
+    }
+
     void doNotShowAgainThenNo()
     {
         frmViewDeleteWizard* wizard = openWizard(3, true);
