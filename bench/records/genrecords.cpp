@@ -74,37 +74,37 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     using tessaloom::test::OkHead;
     for (long i = 0; i < count; ++i) {
-        tessaloom::test::RecordSpec spec;
-        spec.url = "https://site" + std::to_string(i % 97) + ".test/item/" + std::to_string(i);
+        tessaloom::test::RecordParts parts;
+        parts.url = "https://site" + std::to_string(i % 97) + ".test/item/" + std::to_string(i);
         const std::uint64_t kind = random.below(100);
         if (kind < 35) {
-            spec.head = OkHead("text/html; charset=utf-8", "gzip");
-            spec.body = tessaloom::test::Gzip(Page(random, i));
+            parts.head = OkHead("text/html; charset=utf-8", "gzip");
+            parts.body = tessaloom::test::Gzip(Page(random, i));
         } else if (kind < 45) {
-            spec.head = OkHead("text/html", "br");
-            spec.body = tessaloom::test::Brotli(Page(random, i));
+            parts.head = OkHead("text/html", "br");
+            parts.body = tessaloom::test::Brotli(Page(random, i));
         } else if (kind < 55) {
-            spec.head = OkHead("text/html");
-            spec.body = Page(random, i);
+            parts.head = OkHead("text/html");
+            parts.body = Page(random, i);
         } else if (kind < 75) {
             const bool png = random.below(2) == 0;
-            spec.head = OkHead(png ? "image/png" : "image/jpeg");
-            spec.body = Binary(random,
-                               png ? std::string_view("\x89PNG\r\n\x1A\n", 8)
-                                   : std::string_view("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
-                               1'000 + random.below(random.below(10) == 0 ? 400'000 : 30'000));
+            parts.head = OkHead(png ? "image/png" : "image/jpeg");
+            parts.body = Binary(random,
+                                png ? std::string_view("\x89PNG\r\n\x1A\n", 8)
+                                    : std::string_view("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+                                1'000 + random.below(random.below(10) == 0 ? 400'000 : 30'000));
         } else if (kind < 90) {
             const bool script = random.below(2) == 0;
-            spec.head = OkHead(script ? "application/javascript" : "text/css", "gzip");
-            spec.body = tessaloom::test::Gzip(Words(random, 1'000 + random.below(60'000)));
+            parts.head = OkHead(script ? "application/javascript" : "text/css", "gzip");
+            parts.body = tessaloom::test::Gzip(Words(random, 1'000 + random.below(60'000)));
         } else {
-            spec.head = OkHead("application/octet-stream");
-            spec.body = Binary(random, "", 500 + random.below(50'000));
+            parts.head = OkHead("application/octet-stream");
+            parts.body = Binary(random, "", 500 + random.below(50'000));
         }
         char name[32];
         std::snprintf(name, sizeof name, "%016llx_0",
                       static_cast<unsigned long long>(random.next()));
-        std::ofstream(folder / name, std::ios::binary) << tessaloom::test::ChromiumRecord(spec);
+        std::ofstream(folder / name, std::ios::binary) << tessaloom::test::ChromiumRecord(parts);
     }
     return 0;
 }

@@ -11,8 +11,8 @@
 namespace tessaloom::records {
 namespace {
 
-const test::RecordSpec kPage{"http://site.test/a/page.html?q=1", test::OkHead("text/html", "gzip"),
-                             test::Gzip("<title>Zipped</title>")};
+const test::RecordParts kPage{"http://site.test/a/page.html?q=1", test::OkHead("text/html", "gzip"),
+                              test::Gzip("<title>Zipped</title>")};
 
 std::optional<CacheRecord> Read(const std::string& file)
 {
@@ -56,13 +56,13 @@ TEST(CacheRecord, EmptyAndLargeBodies)
     // Firefox keeps one chunk hash per 256 KiB of body: 0, 1 and 2 of them.
     for (std::size_t size :
          {std::size_t{0}, std::size_t{1}, std::size_t{262144}, std::size_t{262145}}) {
-        const test::RecordSpec spec{"http://x.test/", test::OkHead("application/octet-stream"),
-                                    std::string(size, 'b')};
-        for (const std::string& file : {test::ChromiumRecord(spec), test::FirefoxRecord(spec)}) {
+        const test::RecordParts parts{"http://x.test/", test::OkHead("application/octet-stream"),
+                                      std::string(size, 'b')};
+        for (const std::string& file : {test::ChromiumRecord(parts), test::FirefoxRecord(parts)}) {
             const auto record = Read(file);
             ASSERT_TRUE(record) << size;
             EXPECT_EQ(record->bodySize, size);
-            EXPECT_EQ(BodyOf(file, *record), spec.body);
+            EXPECT_EQ(BodyOf(file, *record), parts.body);
         }
     }
 }
@@ -133,7 +133,7 @@ TEST(CacheRecord, FirefoxLengthsThatLie)
     for (const auto& [name, file] : cases)
         EXPECT_FALSE(Read(file)) << name;
     // Without a response head there is nothing to decode the body by.
-    test::RecordSpec headless = kPage;
+    test::RecordParts headless = kPage;
     headless.head.clear();
     EXPECT_FALSE(Read(test::FirefoxRecord(headless)));
 }
@@ -153,8 +153,8 @@ TEST(CacheRecord, PlainCachedFilesAreNotRecords)
 TEST(CacheRecord, ReadFromAFileLikeFromMemory)
 {
     test::TestDir dir;
-    test::RecordSpec big{"http://x.test/big", test::OkHead("text/plain"),
-                         std::string(300'000, 'z')};
+    test::RecordParts big{"http://x.test/big", test::OkHead("text/plain"),
+                          std::string(300'000, 'z')};
     for (const std::string& content :
          {test::ChromiumRecord(kPage), test::FirefoxRecord(big), test::ChromiumRecord(big)}) {
         const auto path = dir.createFile("record", content);

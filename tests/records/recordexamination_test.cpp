@@ -10,7 +10,7 @@ namespace tessaloom::records {
 namespace {
 
 using test::OkHead;
-using test::RecordSpec;
+using test::RecordParts;
 
 std::string Png()
 {
@@ -25,10 +25,10 @@ std::string Jpeg()
            std::string(300, '\x81');
 }
 
-using Builder = std::function<std::string(const RecordSpec&)>;
+using Builder = std::function<std::string(const RecordParts&)>;
 
 const std::vector<std::pair<const char*, Builder>> kFormats = {
-    {"chromium", [](const RecordSpec& s) { return test::ChromiumRecord(s); }},
+    {"chromium", [](const RecordParts& s) { return test::ChromiumRecord(s); }},
     {"firefox", test::FirefoxRecord},
 };
 
@@ -43,7 +43,7 @@ std::optional<RecordExamination> Examine(const std::string& file,
 struct KindCase
 {
     const char* name;
-    RecordSpec spec;
+    RecordParts parts;
     std::string label;
     FileKind kind;
     std::string pictureExtension; // empty: no picture kept
@@ -147,12 +147,12 @@ TEST(ExamineRecord, LabelAndKindByMediaTypeThroughTheDecodedBody)
     for (const auto& [formatName, build] : kFormats) {
         for (const KindCase& c : cases) {
             SCOPED_TRACE(std::string(formatName) + ": " + c.name);
-            const auto found = Examine(build(c.spec));
+            const auto found = Examine(build(c.parts));
             ASSERT_TRUE(found);
             EXPECT_EQ(found->examination.label, c.label);
             EXPECT_EQ(found->examination.kind, c.kind);
             EXPECT_FALSE(found->examination.skipped);
-            EXPECT_EQ(found->url, c.spec.url);
+            EXPECT_EQ(found->url, c.parts.url);
             EXPECT_EQ(found->pictureExtension, c.pictureExtension);
             EXPECT_EQ(found->picture.empty(), c.pictureExtension.empty());
         }
@@ -202,7 +202,7 @@ TEST(ExamineRecord, DamagedRecordsAreLeftToThePlainExamination)
     const std::string page = "<title>Page</title>";
     std::string corrupt = test::Gzip(page);
     corrupt[corrupt.size() / 2] = static_cast<char>(corrupt[corrupt.size() / 2] ^ 0x40);
-    const std::vector<std::pair<const char*, RecordSpec>> cases = {
+    const std::vector<std::pair<const char*, RecordParts>> cases = {
         {"gzip that is not", {"http://s.test/", OkHead("text/html", "gzip"), page}},
         {"gzip cut short",
          {"http://s.test/", OkHead("text/html", "gzip"), test::Gzip(page).substr(0, 12)}},
@@ -211,9 +211,9 @@ TEST(ExamineRecord, DamagedRecordsAreLeftToThePlainExamination)
         {"broken brotli picture", {"http://s.test/i", OkHead("image/png", "br"), Png()}},
     };
     for (const auto& [formatName, build] : kFormats) {
-        for (const auto& [name, spec] : cases) {
+        for (const auto& [name, parts] : cases) {
             SCOPED_TRACE(std::string(formatName) + ": " + name);
-            EXPECT_FALSE(Examine(build(spec)));
+            EXPECT_FALSE(Examine(build(parts)));
         }
     }
     // Chromium's body checksum catches a changed byte that no decoder would.

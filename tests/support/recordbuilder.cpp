@@ -58,9 +58,9 @@ std::string ZlibStream(std::string_view data, int windowBits)
 
 } // namespace
 
-std::string ChromiumRecord(const RecordSpec& spec, bool withChecksum, bool withKeyDigest)
+std::string ChromiumRecord(const RecordParts& parts, bool withChecksum, bool withKeyDigest)
 {
-    const std::string key = "1/0/_dk_http://site.test http://site.test " + spec.url;
+    const std::string key = "1/0/_dk_http://site.test http://site.test " + parts.url;
     std::string out;
     PutLittle(out, 0xfcfb6d1ba7725c30ULL, 8);
     PutLittle(out, 5, 4);
@@ -68,9 +68,9 @@ std::string ChromiumRecord(const RecordSpec& spec, bool withChecksum, bool withK
     PutLittle(out, 0x12345678, 4); // key hash: not checked by readers
     PutLittle(out, 0, 4);
     out += key;
-    out += spec.body;
-    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(spec.body.data()),
-                           static_cast<uInt>(spec.body.size()));
+    out += parts.body;
+    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(parts.body.data()),
+                           static_cast<uInt>(parts.body.size()));
     PutLittle(out, 0xf4fa6f45970d41d8ULL, 8);
     PutLittle(out, withChecksum ? 1 : 0, 4);
     PutLittle(out, withChecksum ? crc : 0, 4);
@@ -79,7 +79,7 @@ std::string ChromiumRecord(const RecordSpec& spec, bool withChecksum, bool withK
 
     // The response info as Chromium pickles it: payload size, flags, request and
     // response times, then the raw headers as a length-prefixed string.
-    std::string headers = Lines(spec.head, std::string_view("\0", 1));
+    std::string headers = Lines(parts.head, std::string_view("\0", 1));
     headers += '\0';
     std::string payload;
     PutLittle(payload, 0x80040003u, 4);
@@ -106,11 +106,11 @@ std::string ChromiumRecord(const RecordSpec& spec, bool withChecksum, bool withK
     return out;
 }
 
-std::string FirefoxRecord(const RecordSpec& spec)
+std::string FirefoxRecord(const RecordParts& parts)
 {
-    const std::string key = "O^partitionKey=%28http%2Csite.test%29,:" + spec.url;
-    std::string out = spec.body;
-    const auto bodySize = static_cast<std::uint32_t>(spec.body.size());
+    const std::string key = "O^partitionKey=%28http%2Csite.test%29,:" + parts.url;
+    std::string out = parts.body;
+    const auto bodySize = static_cast<std::uint32_t>(parts.body.size());
     PutBig32(out, 0xDEADBEEF); // metadata hash: not checked by readers
     for (std::uint32_t chunk = 0; chunk < (bodySize + 262143) / 262144; ++chunk)
         out += "\x12\x34";
@@ -127,7 +127,7 @@ std::string FirefoxRecord(const RecordSpec& spec)
     };
     element("strongly-framed", "1");
     element("request-method", "GET");
-    element("response-head", Lines(spec.head, "\r\n"));
+    element("response-head", Lines(parts.head, "\r\n"));
     element("net-response-time-onstart", "4");
     PutBig32(out, 4);
     PutBig32(out, bodySize);

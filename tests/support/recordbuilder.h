@@ -8,7 +8,7 @@
 // whole file.
 namespace tessaloom::test {
 
-struct RecordSpec
+struct RecordParts
 {
     std::string url;
     /// Status line and header fields, one per line ("HTTP/1.1 200 OK\n...").
@@ -19,11 +19,11 @@ struct RecordSpec
 
 /// "<16 hex>_0" of Chromium's simple cache, with the body's checksum and the
 /// key digest as current Chromium writes them.
-std::string ChromiumRecord(const RecordSpec& spec, bool withChecksum = true,
+std::string ChromiumRecord(const RecordParts& parts, bool withChecksum = true,
                            bool withKeyDigest = true);
 
 /// An entry of Firefox's cache2.
-std::string FirefoxRecord(const RecordSpec& spec);
+std::string FirefoxRecord(const RecordParts& parts);
 
 /// A head for a 200 response with the given type and, when not empty, coding.
 std::string OkHead(std::string_view contentType, std::string_view contentEncoding = {});
