@@ -10,6 +10,7 @@
 #include "shell/inistore.h"
 #include "shell/settings.h"
 #include "shell/twips.h"
+#include "support/testdir.h"
 #include "update/updatecheck.h"
 
 #include <QApplication>
@@ -26,8 +27,6 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,26 +40,6 @@ namespace {
 std::string ShowQuickStartValue(const std::string& settingsPath)
 {
     return ReadSetting(kSectionGeneral, kKeyShowQuickStart, "<none>", settingsPath);
-}
-
-// Makes a folder refuse new files, also to root: read-only permissions for an
-// ordinary user, the immutable attribute for root. False when neither can be had.
-bool LockFolder(const QString& folder, bool locked)
-{
-    const QByteArray path = QFile::encodeName(folder);
-    if (::geteuid() != 0)
-        return ::chmod(path.constData(), locked ? 0555 : 0755) == 0;
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = locked ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
 }
 
 void SetFileAge(const QString& file, int days)
@@ -455,10 +434,10 @@ private slots:
     void updateCheckStopsAtAnUnwritableProgramFolder()
     {
         writeStandInUpdater();
-        if (!LockFolder(m_programFolder, true))
+        if (!test::LockFolder(m_programFolder.toStdString(), true))
             QSKIP("this file system cannot make a folder refuse new files");
         const bool goesOn = CheckForUpdates(nullptr);
-        LockFolder(m_programFolder, false);
+        test::LockFolder(m_programFolder.toStdString(), false);
         QVERIFY(goesOn);
         QCOMPARE(m_endings, 0);
         QCOMPARE(m_messages.size(), 1);

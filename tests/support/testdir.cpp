@@ -1,8 +1,11 @@
 #include "support/testdir.h"
 
+#include <fcntl.h>
 #include <fstream>
+#include <linux/fs.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -81,6 +84,23 @@ std::time_t UtcTime(int year, int month, int day, int hour, int minute, int seco
 bool RunningAsRoot()
 {
     return ::geteuid() == 0;
+}
+
+bool LockFolder(const std::filesystem::path& folder, bool locked)
+{
+    if (!RunningAsRoot())
+        return ::chmod(folder.c_str(), locked ? 0555 : 0755) == 0;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = locked ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
 }
 
 } // namespace tessaloom::test

@@ -39,4 +39,8 @@ std::time_t UtcTime(int year, int month, int day, int hour = 0, int minute = 0, 
 /// True when the tests run with the power to ignore file permissions (root).
 bool RunningAsRoot();
 
+/// Makes a folder refuse changes, also to root: read-only permissions for an
+/// ordinary user, the immutable attribute for root. False when neither can be had.
+bool LockFolder(const std::filesystem::path& folder, bool locked);
+
 } // namespace tessaloom::test

@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,35 +194,16 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
     EXPECT_TRUE(index.has(0));
 }
 
-// Makes a folder refuse changes, also to root: read-only permissions for an
-// ordinary user, the immutable attribute for root. False when neither can be had.
-bool LockFolder(const std::filesystem::path& folder, bool locked)
-{
-    if (!test::RunningAsRoot())
-        return ::chmod(folder.c_str(), locked ? 0555 : 0755) == 0;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = locked ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-}
-
 TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
 {
     IndexedFolder index(3);
     std::filesystem::remove(index.folder() / "f2"); // gone already: its row goes
     const std::string before = ReadWholeFile(index.document());
-    if (!LockFolder(index.folder(), true))
+    if (!test::LockFolder(index.folder(), true))
         GTEST_SKIP() << "this file system cannot make a folder refuse changes";
     const DeleteOutcome out =
         DeleteSelectedFiles(index.document(), index.rows, {0, 2}, false, nullptr);
-    LockFolder(index.folder(), false);
+    test::LockFolder(index.folder(), false);
     EXPECT_TRUE(index.has(0));
     EXPECT_EQ(out.removedRows, std::vector<std::size_t>{2});
     ASSERT_EQ(out.notDeleted.size(), 1u);
