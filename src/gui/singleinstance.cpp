@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tessaloom::gui {
@@ -13,6 +14,30 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
 const char kShowRequest[] = "show\n";
+
+// Without a private runtime folder the socket's name is in the shared temporary
+// folder, where another user can listen first: only a peer of our own user id
+// is one of ours.
+bool PeerIsSameUser(const QLocalSocket& socket)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    const auto fd = static_cast<int>(socket.socketDescriptor());
+    return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           length == sizeof peer && peer.uid == ::getuid();
+}
+
+/// Connects `socket` to `name`; true only when a process of this user answers.
+bool ConnectToOwnInstance(QLocalSocket& socket, const QString& name)
+{
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(kConnectTimeoutMs))
+        return false;
+    if (PeerIsSameUser(socket))
+        return true;
+    socket.abort();
+    return false;
+}
 
 } // namespace
 
@@ -35,8 +60,7 @@ QString SingleInstance::DefaultName()
 bool SingleInstance::anotherInstanceRunning() const
 {
     QLocalSocket socket;
-    socket.connectToServer(m_name);
-    const bool running = socket.waitForConnected(kConnectTimeoutMs);
+    const bool running = ConnectToOwnInstance(socket, m_name);
     socket.abort();
     return running;
 }
@@ -44,8 +68,7 @@ bool SingleInstance::anotherInstanceRunning() const
 bool SingleInstance::askRunningInstanceToShow() const
 {
     QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(kConnectTimeoutMs))
+    if (!ConnectToOwnInstance(socket, m_name))
         return false;
     socket.write(kShowRequest);
     const bool sent = socket.waitForBytesWritten(kConnectTimeoutMs);
@@ -77,6 +100,11 @@ bool SingleInstance::listen()
 void SingleInstance::readRequests()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (!PeerIsSameUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {

@@ -10,6 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace tessaloom;
 using namespace tessaloom::gui;
 
@@ -32,6 +39,58 @@ QStringList Snapshot(const QString& root)
     entries.sort();
     return entries;
 }
+
+/// A listener of another user ("nobody") on a socket path, as a hostile local user
+/// could set up at a guessable name; ends with the object.
+class ForeignListener
+{
+public:
+    explicit ForeignListener(const QString& path)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        const QByteArray name = QFile::encodeName(path);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Only async-signal-safe calls from here on.
+            ::close(ready[0]);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+                ::_exit(1);
+            ::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0 || fd < 0 ||
+                ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                ::listen(fd, 8) != 0)
+                ::_exit(1);
+            ::fchmod(fd, 0777);
+            (void)!::write(ready[1], "r", 1);
+            for (;;) {
+                const int peer = ::accept(fd, nullptr, nullptr);
+                if (peer >= 0)
+                    (void)!::write(peer, "show\n", 5);
+            }
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        m_listening = m_pid > 0 && ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
+    }
+    ~ForeignListener()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool listening() const { return m_listening; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_listening = false;
+};
 
 } // namespace
 
@@ -133,6 +192,29 @@ private slots:
         QVERIFY(!instance.anotherInstanceRunning());
         QVERIFY(instance.listen());
         QVERIFY(SingleInstance(name).anotherInstanceRunning());
+    }
+
+    void aListenerOfAnotherUserIsNotARunningInstance()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to listen as another user");
+        // A folder everyone may write, as the shared temporary folder is.
+        const QString shared = m_home.filePath(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(::chmod(QFile::encodeName(m_home.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        const QString name = shared + QStringLiteral("/tessaloom-0");
+        ForeignListener foreign(name);
+        QVERIFY(foreign.listening());
+
+        SingleInstance probe(name);
+        QVERIFY(!probe.anotherInstanceRunning());
+        QVERIFY(!probe.askRunningInstanceToShow());
+        // No question: the program starts as the only instance.
+        answer(MessageAnswer::No);
+        SingleInstance instance(name);
+        QVERIFY(RunProgramStartup(instance, environment()));
+        QVERIFY(m_questions.isEmpty());
     }
 };
 
