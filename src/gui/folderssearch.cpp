@@ -25,6 +25,10 @@ constexpr int kClientHeight = 6540;
 // Where the window opens against the main window's top left corner.
 constexpr int kBelowOwner = 1000;
 constexpr int kRightOfOwner = 250;
+// How often List1 takes the folders found meanwhile: sorting them in and
+// scrolling to the end at every folder made a search over many caches slow down
+// with the square of their number.
+constexpr qint64 kListIntervalMs = 250;
 
 // List1 keeps its items in ascending order without regard to letter case.
 class FolderItem final : public QListWidgetItem
@@ -111,6 +115,7 @@ void FoldersSearch::createControls()
     m_list1 = new QListWidget(this);
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list1->setSortingEnabled(true);
+    m_list1->setUniformItemSizes(true);
     place(m_list1, 240, 2280, 10455, 3375);
 
     m_btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -128,17 +133,29 @@ bool FoldersSearch::cancelRequested()
 
 void FoldersSearch::letEventsRun()
 {
+    showFoundFolders(false);
     m_yield();
 }
 
 void FoldersSearch::cacheFolderFound(const std::string& path)
 {
-    auto* item = new FolderItem(QString::fromStdString(ToDisplayUtf8(path)));
-    m_list1->addItem(item);
+    m_pendingFolders << QString::fromStdString(ToDisplayUtf8(path));
+    showFoundFolders(false);
+}
+
+void FoldersSearch::showFoundFolders(bool now)
+{
+    if (m_pendingFolders.isEmpty() ||
+        (!now && m_sinceShown.isValid() && m_sinceShown.elapsed() < kListIntervalMs))
+        return;
+    for (const QString& folder : std::as_const(m_pendingFolders))
+        m_list1->addItem(new FolderItem(folder));
+    m_pendingFolders.clear();
     // The list shows its last item, as the End key would.
     m_list1->setFocus();
     m_list1->setCurrentRow(m_list1->count() - 1);
     m_list1->scrollToBottom();
+    m_sinceShown.start();
 }
 
 void FoldersSearch::setFoldersLabel(const std::string& text)
@@ -213,6 +230,7 @@ void FoldersSearch::setSearchingLabel(const std::string& text)
 
 void FoldersSearch::slideOutAndClose()
 {
+    showFoundFolders(true);
     SlideOut(this, QStringLiteral("UP"));
     // Unloaded by SearchDrivesForFolders once the search is over.
 }

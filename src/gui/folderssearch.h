@@ -3,6 +3,8 @@
 #include "discovery/drivesearch.h"
 #include "platform/callbacks.h"
 
+#include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -66,6 +68,9 @@ protected:
 private:
     void createControls();
     void btnCancel_Click();
+    /// Puts the folders found since the last time into `List1` and shows its
+    /// last item; at most a few times a second unless `now`.
+    void showFoundFolders(bool now);
 
     QWidget* m_owner = nullptr;
     FoldersSearchHooks m_hooks;
@@ -75,6 +80,8 @@ private:
     QLabel* m_lblFolders = nullptr;
     QListWidget* m_list1 = nullptr;
     QPushButton* m_btnCancel = nullptr;
+    QStringList m_pendingFolders;
+    QElapsedTimer m_sinceShown;
 };
 
 } // namespace tessaloom::gui

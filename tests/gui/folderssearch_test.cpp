@@ -4,6 +4,7 @@
 #include "shell/twips.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -192,6 +193,36 @@ private slots:
         QVERIFY(result.written);
         QCOMPARE(readFile(listPath), QString()); // the old list is replaced
         QVERIFY(reloaded);
+    }
+
+    void manyFoundFoldersCostInStepWithTheirNumber()
+    {
+        // A cost bound, not a speed measurement (bench/gui/searchbench.cpp is that):
+        // a list that is laid out and scrolled again at every folder needs over
+        // half a minute here.
+        constexpr int kFound = 3000;
+        QTemporaryDir root;
+        for (int i = 0; i < kFound; ++i)
+            QVERIFY(QDir(root.path()).mkpath(QStringLiteral("d%1/Cache").arg(i)));
+        DriveSearchPlan plan;
+        plan.volumes.push_back({root.path().toStdString(), "many"});
+        QWidget owner;
+        owner.show();
+        int shown = -1;
+        FoldersSearchHooks hooks;
+        hooks.reloadSuggestedList = [&] {
+            const auto* list =
+                searchWindowOf(&owner)->findChild<QListWidget*>(QStringLiteral("List1"));
+            shown = list->count();
+            // Every folder is shown, and the last one is current.
+            QCOMPARE(list->currentRow(), shown - 1);
+        };
+        QElapsedTimer timer;
+        timer.start();
+        const DriveSearchResult result = SearchDrivesForFolders(&owner, plan, hooks);
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(result.folders.size(), std::size_t{kFound});
+        QCOMPARE(shown, kFound);
     }
 
     void walkErrorIsAskedWithAbortRetryIgnore()
