@@ -2,7 +2,9 @@
 
 #include "mainwindow/folderview.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 
@@ -52,6 +54,52 @@ void FolderListBox::refresh()
     }
     if (currentItem())
         scrollToItem(currentItem(), QAbstractItemView::PositionAtTop);
+}
+
+bool FolderListBox::isSecondClick(const QMouseEvent& event) const
+{
+    return m_pressed &&
+           event.timestamp() - m_lastPressTime <
+               static_cast<quint64>(QApplication::doubleClickInterval()) &&
+           (event.position().toPoint() - m_lastPressPos).manhattanLength() <=
+               QApplication::startDragDistance();
+}
+
+void FolderListBox::mousePressEvent(QMouseEvent* event)
+{
+    // Some platforms send the second press of a double click as a press, others
+    // only as a double click.
+    if (event->button() == Qt::LeftButton && isSecondClick(*event)) {
+        m_swallowRelease = true;
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = true;
+        m_lastPressTime = event->timestamp();
+        m_lastPressPos = event->position().toPoint();
+    }
+    QListWidget::mousePressEvent(event);
+}
+
+void FolderListBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QListWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    m_swallowRelease = true;
+    event->accept();
+}
+
+void FolderListBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && m_swallowRelease) {
+        m_swallowRelease = false;
+        event->accept();
+        return;
+    }
+    QListWidget::mouseReleaseEvent(event);
 }
 
 std::string FolderListBox::highlightedPath() const

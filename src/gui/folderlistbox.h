@@ -28,8 +28,21 @@ public:
 signals:
     void changed();
 
+protected:
+    // A single click enters a folder, so the second click of a double click
+    // would land on whatever row then lies under the pointer: it is swallowed.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
+    bool isSecondClick(const QMouseEvent& event) const;
+
     std::string m_path;
+    quint64 m_lastPressTime = 0;
+    QPoint m_lastPressPos;
+    bool m_pressed = false;
+    bool m_swallowRelease = false;
 };
 
 } // namespace tessaloom::gui
