@@ -117,7 +117,7 @@ void frmMain::createMenus()
     // Beyond the original menu: reading today's browsers' cache records, off
     // until the user ticks it.
     MenuFileReadRecords =
-        add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read Browser Cache &Records"), {},
+        add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read &Browser Cache Records"), {},
             &frmMain::MenuFileReadRecords_Click);
     MenuFileReadRecords->setCheckable(true);
     MenuFileReadRecords->setChecked(Program().settings().readCacheRecords);
@@ -823,18 +823,28 @@ void frmMain::MenuFileOpen_Click()
     const std::string inFolder = (std::filesystem::path(Dir1->path()) / "!ndex.htm").string();
     gblIndexPath.set(inFolder);
     if (IsRegularFile(inFolder)) {
-        ShellOpen(FromPath(inFolder));
+        // A launch that fails says where the page is here too.
+        if (!ShellOpen(FromPath(inFolder)))
+            showError(kBrowserErrorTitle, BrowserLaunchErrorText(inFolder));
         return;
     }
     OpenFileRequest request;
     request.parent = this;
     request.folder = FromPath(Dir1->path());
-    request.filter = QStringLiteral("All Files (*);;TSL Index Files (!ndex.htm)");
+    request.filter = QStringLiteral("All Files (*.*);;TSL Index Files (!ndex.htm)");
     request.selectedFilter = QStringLiteral("TSL Index Files (!ndex.htm)");
-    const QString chosen = ChooseOpenFile(request);
-    gblIndexPath.set(ToPath(chosen));
-    if (chosen.isEmpty())
-        return;
+    QString chosen;
+    for (;;) {
+        chosen = ChooseOpenFile(request);
+        gblIndexPath.set(ToPath(chosen));
+        if (chosen.isEmpty())
+            return;
+        if (IsRegularFile(ToPath(chosen)))
+            break;
+        // A typed name that does not exist is asked again, as the wizard does.
+        ShowMessage({this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"),
+                     MessageIcon::Critical, MessageButtons::Ok});
+    }
     if (!ShellOpen(chosen))
         showError(kBrowserErrorTitle, BrowserLaunchErrorText(ToPath(chosen)));
 }

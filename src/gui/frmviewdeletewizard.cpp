@@ -35,7 +35,7 @@ constexpr int kHeightAllowanceTwips = 1200;
 // instead of one removal each, which would move the rows behind every stretch.
 constexpr std::size_t kMaxPiecewiseRemovals = 32;
 
-const QString kOpenFilterAll = QStringLiteral("All Files (*)");
+const QString kOpenFilterAll = QStringLiteral("All Files (*.*)");
 const QString kOpenFilterIndex = QStringLiteral("TSL Index Files (!ndex.htm)");
 
 /// The hourglass for as long as it lives, once started.

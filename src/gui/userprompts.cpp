@@ -1,9 +1,14 @@
 #include "gui/userprompts.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 namespace tessaloom::gui {
@@ -26,6 +31,37 @@ ShellOpener& shellOpener()
 {
     static ShellOpener opener;
     return opener;
+}
+
+// xdg-open ends at once with a failing status when the desktop has no handler,
+// but may stay until a browser it started itself is closed: a launcher still
+// running after this long has started something and counts as a success.
+constexpr int kLauncherWaitMs = 3000;
+
+/// Runs `launcher` on `target` and takes its exit status. While it waits, the
+/// windows repaint; clicks and keys wait until it is over.
+bool RunLauncher(const QString& launcher, const QString& target)
+{
+    auto* process = new QProcess;
+    process->setProgram(launcher);
+    process->setArguments({target});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kLauncherWaitMs, &loop, &QEventLoop::quit);
+    process->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (process->state() != QProcess::NotRunning) {
+        // Left to run on; it goes when it ends.
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;
+    }
+    const bool launched = process->error() == QProcess::UnknownError &&
+                          process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    delete process;
+    return launched;
 }
 
 QMessageBox::Icon toQtIcon(MessageIcon icon)
@@ -100,9 +136,36 @@ QString ChooseOpenFile(const OpenFileRequest& request)
 {
     if (openFileAnswerer())
         return openFileAnswerer()(request);
-    QString selected = request.selectedFilter;
-    return QFileDialog::getOpenFileName(request.parent, request.title, request.folder,
-                                        request.filter, selected.isEmpty() ? nullptr : &selected);
+    QFileDialog dialog(request.parent, request.title, request.folder);
+    // Qt's own dialog, so that the filters below behave the same on every desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A name that does not exist comes back to the caller, which has its own
+    // message for it, instead of Qt's.
+    dialog.setFileMode(QFileDialog::AnyFile);
+
+    // "*.*" stands for every file, also one without a dot (most cached files have
+    // none), where Qt would demand a dot: the dialog filters with "*" and shows
+    // the caption as written.
+    const QStringList captions = request.filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (QString caption : captions) {
+        if (caption.endsWith(QStringLiteral("(*.*)")))
+            caption = caption.chopped(5) + QStringLiteral("(*)");
+        filters << caption;
+    }
+    dialog.setNameFilters(filters);
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int i = 0; i < captions.size() && i < types->count(); ++i)
+            types->setItemText(i, captions.at(i));
+    }
+    const qsizetype selected = captions.indexOf(request.selectedFilter);
+    if (selected >= 0)
+        dialog.selectNameFilter(filters.at(selected));
+
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 bool ShellOpen(const QString& pathOrUrl)
@@ -111,7 +174,13 @@ bool ShellOpen(const QString& pathOrUrl)
         return shellOpener()(pathOrUrl);
     const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl)
                                                        : QUrl::fromUserInput(pathOrUrl);
-    return QDesktopServices::openUrl(url);
+    // Qt starts xdg-open detached and reports only that it started; its exit
+    // status is what tells whether a browser was found.
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (launcher.isEmpty() || !url.isValid())
+        return QDesktopServices::openUrl(url);
+    return RunLauncher(launcher,
+                       url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded));
 }
 
 void SetMessageAnswerer(MessageAnswerer answerer)

@@ -58,15 +58,18 @@ struct OpenFileRequest
     QWidget* parent = nullptr;
     QString title;
     QString folder;
-    QString filter;         // Qt filter text, e.g. "HTML files (*.htm *.html)"
+    QString filter;         // ";;"-separated, e.g. "All Files (*.*);;HTML (*.htm *.html)";
+                            // "(*.*)" matches names without a dot too
     QString selectedFilter; // the entry of `filter` chosen at first; empty: the first
 };
 
-/// Asks for one existing file; empty when the user cancels.
+/// Asks for the name of a file to open, which the caller must check: a name
+/// that does not exist comes back too. Empty when the user cancels.
 QString ChooseOpenFile(const OpenFileRequest& request);
 
 /// Opens a document, a folder or a web address with the desktop's default
-/// program (xdg-open through QDesktopServices). False when that failed.
+/// program (xdg-open, waited for briefly; QDesktopServices without it). False
+/// when that failed.
 bool ShellOpen(const QString& pathOrUrl);
 
 // Test hooks: replace the real dialog or launcher; an empty function restores it.

@@ -406,31 +406,41 @@ private slots:
             opened << path;
             return false;
         });
+        WriteFile(tree(QStringLiteral("elsewhere.htm")), "<html>");
         SetOpenFileAnswerer([&](const OpenFileRequest& r) {
             ++dialogs;
-            // Starts in the current folder with the index files' filter chosen.
-            return r.folder == folder && r.selectedFilter.contains(QStringLiteral("!ndex.htm"))
-                       ? tree(QStringLiteral("elsewhere.htm"))
-                       : QString();
+            // Starts in the current folder with the index files' filter chosen;
+            // a typed name that does not exist first.
+            if (r.folder != folder ||
+                r.selectedFilter != QStringLiteral("TSL Index Files (!ndex.htm)") ||
+                !r.filter.startsWith(QStringLiteral("All Files (*.*);;")))
+                return QString();
+            return tree(dialogs == 1 ? QStringLiteral("missing.htm")
+                                     : QStringLiteral("elsewhere.htm"));
         });
         QAction* open = w->findChild<QAction*>(QStringLiteral("MenuFileOpen"));
         QCOMPARE(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 
-        open->trigger(); // no index here: the dialog, then a launch that fails
-        QCOMPARE(dialogs, 1);
+        open->trigger(); // no index here: the dialog until a file exists, then a launch that fails
+        QCOMPARE(dialogs, 2);
         QCOMPARE(opened, QStringList{tree(QStringLiteral("elsewhere.htm"))});
         QCOMPARE(QString::fromStdString(gblIndexPath.text()),
                  tree(QStringLiteral("elsewhere.htm")));
-        QCOMPARE(m_questions.size(), 1);
-        QVERIFY(m_questions.front().startsWith(QStringLiteral("Error Launching Browser | ")));
-        QVERIFY(m_questions.front().endsWith(tree(QStringLiteral("elsewhere.htm"))));
+        QCOMPARE(m_questions.size(), 2);
+        QCOMPARE(m_questions[0], QStringLiteral("FILE NOT FOUND | File not found"));
+        QVERIFY(m_questions[1].startsWith(QStringLiteral("Error Launching Browser | ")));
+        QVERIFY(m_questions[1].endsWith(tree(QStringLiteral("elsewhere.htm"))));
 
         WriteFile(folder + QStringLiteral("/!ndex.htm"), "<html>");
         opened.clear();
+        SetShellOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
         open->trigger(); // an index in the folder opens without the dialog or a message
-        QCOMPARE(dialogs, 1);
+        QCOMPARE(dialogs, 2);
         QCOMPARE(opened, QStringList{folder + QStringLiteral("/!ndex.htm")});
-        QCOMPARE(m_questions.size(), 1);
+        QCOMPARE(m_questions.size(), 2);
     }
 
     void createIndexFromTheWindow()
@@ -552,7 +562,7 @@ private slots:
         auto w = openWindow();
         QAction* item = w->findChild<QAction*>(QStringLiteral("MenuFileReadRecords"));
         QVERIFY(item);
-        QCOMPARE(item->text(), QStringLiteral("Read Browser Cache &Records"));
+        QCOMPARE(item->text(), QStringLiteral("Read &Browser Cache Records"));
         QVERIFY(item->isCheckable());
         QVERIFY(!item->isChecked());
         QVERIFY(!w->readCacheRecordsChecked());

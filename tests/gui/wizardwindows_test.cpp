@@ -456,7 +456,7 @@ private slots:
         QVERIFY(m_wizard->Form_Load());
         QCOMPARE(asked.size(), 2);
         QCOMPARE(asked[0].folder, QDir(elsewhere.path()).absolutePath());
-        QVERIFY(asked[0].filter.contains(QStringLiteral("TSL Index Files (!ndex.htm)")));
+        QCOMPARE(asked[0].filter, QStringLiteral("All Files (*.*);;TSL Index Files (!ndex.htm)"));
         QCOMPARE(asked[0].selectedFilter, QStringLiteral("TSL Index Files (!ndex.htm)"));
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].text, QStringLiteral("File not found"));
