@@ -1,14 +1,16 @@
 #include "gui/userprompts.h"
 
+#include "platform/launcher.h"
+
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QUrl>
 
 namespace tessaloom::gui {
@@ -36,33 +38,7 @@ ShellOpener& shellOpener()
 // xdg-open ends at once with a failing status when the desktop has no handler,
 // but may stay until a browser it started itself is closed: a launcher still
 // running after this long has started something and counts as a success.
-constexpr int kLauncherWaitMs = 3000;
-
-/// Runs `launcher` on `target` and takes its exit status. While it waits, the
-/// windows repaint; clicks and keys wait until it is over.
-bool RunLauncher(const QString& launcher, const QString& target)
-{
-    auto* process = new QProcess;
-    process->setProgram(launcher);
-    process->setArguments({target});
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(QProcess::nullDevice());
-    QEventLoop loop;
-    QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kLauncherWaitMs, &loop, &QEventLoop::quit);
-    process->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (process->state() != QProcess::NotRunning) {
-        // Left to run on; it goes when it ends.
-        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        return true;
-    }
-    const bool launched = process->error() == QProcess::UnknownError &&
-                          process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
-    delete process;
-    return launched;
-}
+constexpr std::chrono::milliseconds kLauncherWait{3000};
 
 QMessageBox::Icon toQtIcon(MessageIcon icon)
 {
@@ -179,8 +155,12 @@ bool ShellOpen(const QString& pathOrUrl)
     const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (launcher.isEmpty() || !url.isValid())
         return QDesktopServices::openUrl(url);
-    return RunLauncher(launcher,
-                       url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded));
+    const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
+    // While it is waited for, the windows repaint; clicks and keys wait until it is over.
+    const LaunchOutcome outcome = RunLauncher(
+        QFile::encodeName(launcher).toStdString(), QFile::encodeName(target).toStdString(),
+        kLauncherWait, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    return outcome != LaunchOutcome::Failed;
 }
 
 void SetMessageAnswerer(MessageAnswerer answerer)

@@ -225,9 +225,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<bool>("launched");
-        QTest::newRow("browser started") << QByteArray("exit 0") << true;
-        QTest::newRow("no default browser") << QByteArray("exit 3") << false;
-        QTest::newRow("killed") << QByteArray("kill -9 $$") << false;
+        QTest::newRow("browser started") << QByteArray("sleep 0.2; exit 0") << true;
+        QTest::newRow("no default browser") << QByteArray("sleep 0.2; exit 3") << false;
+        QTest::newRow("killed") << QByteArray("sleep 0.2; kill -9 $$") << false;
         // A browser that xdg-open started itself and waits for.
         QTest::newRow("still running") << QByteArray("sleep 8") << true;
     }
@@ -246,7 +246,8 @@ private slots:
         qputenv("PATH", bin.toUtf8() + ':' + path);
         const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
 
-        // Windows keep repainting while the launcher is waited for.
+        // Windows keep repainting while the launcher is waited for (each one
+        // takes a moment).
         bool timerRan = false;
         QTimer::singleShot(0, this, [&] { timerRan = true; });
         const QString page = tree(QStringLiteral("my pages/!ndex.htm"));
