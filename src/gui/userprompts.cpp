@@ -40,6 +40,35 @@ ShellOpener& shellOpener()
 // running after this long has started something and counts as a success.
 constexpr std::chrono::milliseconds kLauncherWait{3000};
 
+// Holds back a request to quit the application while a launcher is waited for.
+// The index build ends its progress window while the main window is hidden, and
+// Qt then asks to quit; it drops that request when it comes to it with a window
+// shown again (the wizard, the main window), which is what happens without a wait.
+class QuitDeferral final : public QObject
+{
+public:
+    QuitDeferral() { QCoreApplication::instance()->installEventFilter(this); }
+    ~QuitDeferral() override
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        if (m_deferred)
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    }
+    Q_DISABLE_COPY_MOVE(QuitDeferral)
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit)
+            return false;
+        m_deferred = true;
+        return true;
+    }
+
+private:
+    bool m_deferred = false;
+};
+
 QMessageBox::Icon toQtIcon(MessageIcon icon)
 {
     switch (icon) {
@@ -157,6 +186,7 @@ bool ShellOpen(const QString& pathOrUrl)
         return QDesktopServices::openUrl(url);
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
     // While it is waited for, the windows repaint; clicks and keys wait until it is over.
+    const QuitDeferral deferral;
     const LaunchOutcome outcome = RunLauncher(
         QFile::encodeName(launcher).toStdString(), QFile::encodeName(target).toStdString(),
         kLauncherWait, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
