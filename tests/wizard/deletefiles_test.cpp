@@ -44,7 +44,9 @@ struct IndexedFolder
         header.folder = folder().string();
         header.pattern = "*.*";
         EXPECT_TRUE(WriteIndexDocument(folder(), header, entries));
-        rows = ReadIndexDocument(document()).rows;
+        IndexList list = ReadIndexDocument(document());
+        rows = std::move(list.rows);
+        readFrom = list.folder;
         EXPECT_EQ(rows.size(), static_cast<std::size_t>(n));
     }
 
@@ -54,6 +56,7 @@ struct IndexedFolder
 
     TestDir dir;
     std::vector<WizardRow> rows;
+    FolderIdentity readFrom;
 };
 
 TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
@@ -79,8 +82,8 @@ TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
         const auto& c = cases[i];
         IndexedFolder index(2);
         const std::string before = ReadWholeFile(index.document());
-        const DeleteOutcome out =
-            DeleteSelectedFiles(index.document(), index.rows, {0}, c.setting, c.confirm);
+        const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
+                                                      {0}, c.setting, c.confirm);
         EXPECT_EQ(out.asked, c.asked) << i;
         EXPECT_EQ(out.confirmed, c.deletes) << i;
         EXPECT_EQ(out.storeConfirmDeletionsOff, c.storeOff) << i;
@@ -116,7 +119,7 @@ TEST(DeleteSelectedFiles, RemovesDeletedRowsAndSelectsTheRowAfter)
         IndexedFolder index(5);
         std::vector<WizardRow> rows = index.rows;
         const DeleteOutcome out =
-            DeleteSelectedFiles(index.document(), rows, c.selected, true, kYes);
+            DeleteSelectedFiles(index.document(), index.readFrom, rows, c.selected, true, kYes);
         EXPECT_EQ(out.removedRows, c.removed);
         EXPECT_EQ(out.filesDeleted, c.removed.size());
         EXPECT_EQ(out.selectRow, c.select);
@@ -141,7 +144,8 @@ TEST(DeleteSelectedFiles, NothingSelectedRewritesTheDocumentUnchanged)
 {
     IndexedFolder index(3);
     const std::string before = ReadWholeFile(index.document());
-    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.rows, {}, true, kYes);
+    const DeleteOutcome out =
+        DeleteSelectedFiles(index.document(), index.readFrom, index.rows, {}, true, kYes);
     EXPECT_TRUE(out.rewritten);
     EXPECT_EQ(ReadWholeFile(index.document()), before);
 }
@@ -150,7 +154,7 @@ TEST(DeleteSelectedFiles, EmptyListEndsAfterTheConfirmation)
 {
     IndexedFolder index(1);
     int calls = 0;
-    const DeleteOutcome out = DeleteSelectedFiles(index.document(), {}, {0}, true,
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, {}, {0}, true,
                                                   Answer(ConfirmDeleteAnswer::Yes, false, &calls));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(out.rewritten);
@@ -182,8 +186,8 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
         {"i", folder + "/link-sibling"},
         {"j", folder + "/link-sibling-abs"},
     };
-    const DeleteOutcome out =
-        DeleteSelectedFiles(index.document(), rows, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, rows,
+                                                  {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());
     EXPECT_EQ(out.notDeleted.size(), rows.size());
     EXPECT_EQ(ReadWholeFile(outside), "keep");
@@ -194,6 +198,41 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
     EXPECT_TRUE(index.has(0));
 }
 
+// While "Delete?" is on screen another user who can write the folder's parent
+// renames the folder away and puts a link to, or the contents of, another folder
+// with the same names in its place.
+TEST(DeleteSelectedFiles, FolderSwappedAfterReadingIsLeftAlone)
+{
+    for (const bool asLink : {true, false}) {
+        SCOPED_TRACE(asLink ? "a link in its place" : "another folder in its place");
+        IndexedFolder index(3);
+        const std::filesystem::path docs = index.dir / "docs";
+        for (const char* name : {"f0", "f1", "f2", "!ndex.htm"})
+            index.dir.createFile(std::string("docs/") + name, "mine");
+        const ConfirmDeleteFn swapThenYes = [&] {
+            std::filesystem::rename(index.folder(), index.dir / "away");
+            if (asLink)
+                std::filesystem::create_symlink(docs, index.folder());
+            else
+                std::filesystem::rename(docs, index.folder());
+            return ConfirmDeleteReply{ConfirmDeleteAnswer::Yes, false};
+        };
+        const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
+                                                      {0, 1, 2}, true, swapThenYes);
+        // Nor does a rewrite told which folder the page belongs to touch the other page.
+        EXPECT_FALSE(RewriteIndexDocument(index.document(), &index.readFrom).ok);
+        const std::filesystem::path now = asLink ? docs : index.folder();
+        for (const char* name : {"f0", "f1", "f2", "!ndex.htm"})
+            EXPECT_EQ(ReadWholeFile(now / name), "mine") << name;
+        EXPECT_EQ(out.filesDeleted, 0u);
+        EXPECT_TRUE(out.removedRows.empty());
+        EXPECT_EQ(out.notDeleted.size(), 3u);
+        EXPECT_FALSE(out.rewritten);
+        for (const char* name : {"f0", "f1", "f2"})
+            EXPECT_TRUE(std::filesystem::exists(index.dir / "away" / name)) << name;
+    }
+}
+
 TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
 {
     IndexedFolder index(3);
@@ -202,7 +241,7 @@ TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
     if (!test::LockFolder(index.folder(), true))
         GTEST_SKIP() << "this file system cannot make a folder refuse changes";
     const DeleteOutcome out =
-        DeleteSelectedFiles(index.document(), index.rows, {0, 2}, false, nullptr);
+        DeleteSelectedFiles(index.document(), index.readFrom, index.rows, {0, 2}, false, nullptr);
     test::LockFolder(index.folder(), false);
     EXPECT_TRUE(index.has(0));
     EXPECT_EQ(out.removedRows, std::vector<std::size_t>{2});
