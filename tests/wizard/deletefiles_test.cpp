@@ -190,6 +190,7 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
                                                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());
     EXPECT_EQ(out.notDeleted.size(), rows.size());
+    EXPECT_FALSE(out.selectRow); // nothing went, so the selection stays
     EXPECT_EQ(ReadWholeFile(outside), "keep");
     EXPECT_EQ(ReadWholeFile(inSub), "keep");
     EXPECT_EQ(ReadWholeFile(sibling), "keep");
@@ -252,6 +253,39 @@ TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
     EXPECT_FALSE(out.rewritten);
     EXPECT_FALSE(out.rewrite.error.empty());
     EXPECT_EQ(ReadWholeFile(index.document()), before);
+}
+
+// Names the page writes percent-encoded are deleted under their real names, and the
+// rewrite tells a kept one from a gone one by its real name too.
+TEST(DeleteSelectedFiles, NamesEncodedInThePage)
+{
+    TestDir dir;
+    const std::vector<std::string> names = {"a,b", "100%", "c:d", "keep,%:"};
+    std::vector<IndexEntry> entries;
+    for (const std::string& name : names) {
+        dir.createFile("cache/" + name, "x");
+        entries.push_back({"2024/01/01 10:00:00", "Title", name});
+    }
+    const std::filesystem::path folder = dir / "cache";
+    IndexDocumentHeader header;
+    header.folder = folder.string();
+    header.pattern = "*.*";
+    ASSERT_TRUE(WriteIndexDocument(folder, header, entries));
+    const IndexList list = ReadIndexDocument(folder / kIndexDocumentName);
+    ASSERT_EQ(list.rows.size(), names.size());
+    std::vector<std::size_t> doomed;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (list.rows[i].targetPath != (folder / "keep,%:").string())
+            doomed.push_back(i);
+    }
+    const DeleteOutcome out = DeleteSelectedFiles(folder / kIndexDocumentName, list.folder,
+                                                  list.rows, doomed, false, nullptr);
+    EXPECT_EQ(out.filesDeleted, 3u);
+    EXPECT_TRUE(out.rewritten);
+    EXPECT_EQ(out.rewrite.linesDropped, 3u);
+    const IndexList reread = ReadIndexDocument(folder / kIndexDocumentName);
+    ASSERT_EQ(reread.rows.size(), 1u);
+    EXPECT_EQ(reread.rows[0].targetPath, (folder / "keep,%:").string());
 }
 
 TEST(RewriteIndexDocument, DropsLinesOfFilesThatAreGone)
@@ -338,6 +372,26 @@ TEST(RewriteIndexDocument, LineWithSeveralEntriesGoesOnlyWhenAllAreGone)
         EXPECT_EQ(ReadWholeFile(doc), c.dropped ? "<HTML>\r\n</HTML>\r\n" : text) << c.line;
         EXPECT_EQ(result.linesDropped, c.dropped ? 1u : 0u) << c.line;
     }
+}
+
+// A line too long to judge arrives over many reads and is copied through as it is,
+// even with its CR at the end of one read and its LF at the start of the next.
+TEST(RewriteIndexDocument, OverlongLinesSpreadOverManyReads)
+{
+    TestDir dir;
+    const std::string gone = "<a href=\"gone\" target=new>";
+    const std::size_t crAt = 20 * 65536 - 1; // the last byte of a 64 KiB read
+    const std::string crLine = gone + std::string(crAt - gone.size(), 'y') + "\r";
+    const std::string lfLine = gone + std::string(1'300'000, 'z');
+    const std::string text =
+        crLine + "\n" + gone + "x</a>\r\n" + lfLine + "\n" + gone + "x</a>\nend\r\n";
+    const auto doc = dir.createFile("!ndex.htm", text);
+    const RewriteResult result = RewriteIndexDocument(doc);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.linesDropped, 2u);
+    const std::string rewritten = ReadWholeFile(doc);
+    EXPECT_EQ(rewritten.size(), crLine.size() + 1 + lfLine.size() + 2 + 5);
+    EXPECT_TRUE(rewritten == crLine + "\n" + lfLine + "\r\nend\r\n");
 }
 
 TEST(RewriteIndexDocument, DocumentAboveTheByteLimitIsLeftAlone)
