@@ -2,8 +2,8 @@
 // decoders. The first byte chooses: an even byte sends the rest through the whole
 // record examination as a cached file; an odd one decodes the rest with one of the
 // content codings. Besides crashes and hangs it checks the bounds the index build
-// relies on: a body lies inside its file, nothing decodes past its limit, and a
-// title holds no line break and no comma.
+// relies on: a body lies inside its file, nothing decodes past its limit, a picture
+// has an extension, and a title holds no line break and no comma.
 #include "indexer/records/bodydecoder.h"
 #include "indexer/records/cacherecord.h"
 #include "indexer/records/recordexamination.h"
@@ -43,7 +43,10 @@ void ExamineAsRecord(std::string_view file)
     if (!found)
         return;
     Check(found->picture.size() <= kLimit);
-    Check(found->picture.empty() == found->pictureExtension.empty());
+    // A picture's bytes always come with an extension to store them under; an empty
+    // body (a 0-byte image/gif is ordinary) may have one too, but only a picture has.
+    Check(found->picture.empty() || !found->pictureExtension.empty());
+    Check(found->pictureExtension.empty() || found->examination.kind == tessaloom::FileKind::Image);
     const std::string& label = found->examination.label;
     Check(label.find_first_of(",\r\n") == std::string::npos);
     Check(!found->examination.skipped);

@@ -169,6 +169,11 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         return kExitWriteFailed;
     case IndexStatus::Cancelled:
         return kExitNothingFound;
+    case IndexStatus::FolderUnreadable:
+        // Gone or locked since it was listed: as unreadable as at the listing.
+        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(outcome.error)
+                    << "\n";
+        return kExitUsage;
     case IndexStatus::Written:
         break;
     }

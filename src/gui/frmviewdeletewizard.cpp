@@ -301,6 +301,7 @@ void frmViewDeleteWizard::LoadIndexList()
     }
     // An unreadable document leaves both lists empty, without a message.
     m_document = list.document;
+    m_documentFolder = list.folder;
     m_model->setRows(std::move(list.rows));
 }
 
@@ -368,8 +369,8 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
 
     // The rows belong to the document they were read from, whatever gblIndexPath
     // says by now.
-    const DeleteOutcome outcome =
-        DeleteSelectedFiles(m_document, m_model->rows(), selected, confirmDeletions, confirm);
+    const DeleteOutcome outcome = DeleteSelectedFiles(m_document, m_documentFolder, m_model->rows(),
+                                                      selected, confirmDeletions, confirm);
     if (!outcome.confirmed)
         return;
     // Named before the rows are renumbered.

@@ -98,6 +98,7 @@ private:
 
     QWidget* m_mainWindow;
     std::filesystem::path m_document; // the document the rows were read from
+    FolderIdentity m_documentFolder;  // and the folder they were read in
     WizardRowModel* m_model = nullptr;
     QListView* m_lstDisplay = nullptr;
     QListView* m_list2 = nullptr;

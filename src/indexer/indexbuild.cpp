@@ -7,6 +7,8 @@
 #include "platform/textcodec.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <optional>
@@ -101,6 +103,13 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     const ClockFn clock = request.clock ? request.clock : [] { return std::time(nullptr); };
     const IndexOptions& options = request.options;
     const FileDescriptor folder(::open(request.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        // Every file would look vanished, and an empty page would pass for a true one.
+        outcome.status = IndexStatus::FolderUnreadable;
+        outcome.errorNumber = errno;
+        outcome.error = request.folder + ": " + std::strerror(outcome.errorNumber);
+        return outcome;
+    }
     const std::string folderText = FolderText(request.folder);
     const auto total = static_cast<long long>(request.fileNames.size());
 
@@ -241,6 +250,13 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     host.hideMainWindow();
     IndexOutcome outcome = CreateIndex(request, listener);
     if (outcome.status == IndexStatus::Cancelled) {
+        host.showMainWindow();
+        return outcome;
+    }
+    if (outcome.status == IndexStatus::FolderUnreadable) {
+        // The message of a folder that cannot be entered: the error's number and description.
+        host.showError("ERROR: " + std::to_string(outcome.errorNumber),
+                       std::strerror(outcome.errorNumber));
         host.showMainWindow();
         return outcome;
     }

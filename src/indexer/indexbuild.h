@@ -81,10 +81,11 @@ struct IndexRequest
 
 enum class IndexStatus
 {
-    NoFiles,     // the list was empty; nothing written
-    Cancelled,   // cancelled and the partial index declined; nothing written
-    Written,     // the document is in place
-    WriteFailed, // examined, but the document could not be written (see error)
+    NoFiles,          // the list was empty; nothing written
+    Cancelled,        // cancelled and the partial index declined; nothing written
+    Written,          // the document is in place
+    WriteFailed,      // examined, but the document could not be written (see error)
+    FolderUnreadable, // the folder could not be opened; nothing examined or written
 };
 
 struct IndexOutcome
@@ -95,6 +96,7 @@ struct IndexOutcome
     int binaryFiltered = 0;
     std::filesystem::path documentPath;
     std::string error;
+    int errorNumber = 0; // why the folder could not be opened
 };
 
 /// Examines every listed file, filters, orders the entries by date and writes

@@ -35,6 +35,7 @@ std::optional<std::size_t> RowAfter(std::size_t lastVisited, std::size_t rowCoun
 } // namespace
 
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
+                                  const FolderIdentity& readFrom,
                                   const std::vector<WizardRow>& rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
                                   const ConfirmDeleteFn& confirm)
@@ -61,6 +62,14 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
     const std::filesystem::path absolute =
         document.is_absolute() ? document : ProcessCurrentFolder() / document;
     const IndexFolder folder(absolute.parent_path());
+    // The names were tested in the folder seen at reading; the question may have
+    // stood long enough for its path to be made to lead elsewhere. Every delete
+    // goes through this one open folder, so checking it once is enough.
+    if (folder.isOpen() && !folder.identity().sameAs(readFrom)) {
+        for (const std::size_t row : selectedRows)
+            outcome.notDeleted.emplace_back(row, FolderReplacedText(folder.path()));
+        return outcome;
+    }
     for (const std::size_t row : selectedRows) {
         const std::string name = NameInFolder(folder, rows[row].targetPath);
         std::string error;
@@ -80,7 +89,7 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
     if (!selectedRows.empty() && !outcome.removedRows.empty())
         outcome.selectRow = RowAfter(selectedRows.back(), rows.size(), outcome.removedRows);
 
-    outcome.rewrite = RewriteIndexDocument(absolute);
+    outcome.rewrite = RewriteIndexDocument(absolute, &readFrom);
     outcome.rewritten = outcome.rewrite.ok;
     return outcome;
 }

@@ -53,13 +53,17 @@ struct DeleteOutcome
     RewriteResult rewrite;  // how the rewrite went, when it was tried
 };
 
-/// The wizard's delete run over `rows` read from `document` (already resolved).
-/// While `confirmDeletions` is on it first calls `confirm` and goes on only after
-/// Yes. The selected rows' files are deleted in ascending row order, through the
-/// document's folder and only when they are plain files of it. The document is
-/// then rewritten without the lines of files that are gone. With an empty list
-/// the run ends after the confirmation, deleting and rewriting nothing.
+/// The wizard's delete run over `rows` read from `document` (already resolved) in
+/// the folder `readFrom`. While `confirmDeletions` is on it first calls `confirm`
+/// and goes on only after Yes. The selected rows' files are deleted in ascending
+/// row order, through the document's folder and only when they are plain files of
+/// it. The document is then rewritten without the lines of files that are gone.
+/// When the document's folder is no longer `readFrom` (its path was pointed
+/// elsewhere meanwhile), nothing is deleted or rewritten and every selected row
+/// stays, with the reason. With an empty list the run ends after the
+/// confirmation, deleting and rewriting nothing.
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
+                                  const FolderIdentity& readFrom,
                                   const std::vector<WizardRow>& rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
                                   const ConfirmDeleteFn& confirm);

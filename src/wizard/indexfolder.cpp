@@ -38,6 +38,11 @@ std::string FolderPrefix(const std::filesystem::path& folder)
     return prefix;
 }
 
+std::string FolderReplacedText(const std::filesystem::path& folder)
+{
+    return folder.string() + ": the folder was replaced after the list was read";
+}
+
 IndexFolder::IndexFolder(std::filesystem::path folder)
     : m_path(std::move(folder)), m_prefix(FolderPrefix(m_path))
 {
@@ -53,15 +58,21 @@ IndexFolder::~IndexFolder()
         ::close(m_fd);
 }
 
+FolderIdentity IndexFolder::identity() const
+{
+    if (!m_selfKnown && m_fd >= 0)
+        m_selfKnown = ::fstat(m_fd, &m_self) == 0;
+    if (!m_selfKnown)
+        return {};
+    return {m_self.st_dev, m_self.st_ino, true};
+}
+
 bool IndexFolder::linkStaysInside(const std::string& name) const
 {
     // Each hop is read and judged through the open folder: whatever the depth of
     // the folder or the length of the link's path, a link costs a few system calls.
-    if (!m_selfKnown) {
-        m_selfKnown = ::fstat(m_fd, &m_self) == 0;
-        if (!m_selfKnown)
-            return false;
-    }
+    if (!identity().known)
+        return false;
     std::string current = name;
     char target[PATH_MAX];
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {

@@ -19,6 +19,23 @@ bool IsPlainFileName(std::string_view name);
 /// or empty for the current folder given as "".
 std::string FolderPrefix(const std::filesystem::path& folder);
 
+/// Which folder a path named when it was opened: the same path may later lead to
+/// another folder (renamed away, a link put in its place).
+struct FolderIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool known = false;
+
+    bool sameAs(const FolderIdentity& other) const
+    {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+
+/// Why nothing is done in a folder whose path now leads elsewhere.
+std::string FolderReplacedText(const std::filesystem::path& folder);
+
 /// The folder of an index document, held open while its entries are tested or
 /// deleted. Every test and delete goes through the one open folder, by bare name
 /// and without following a final symbolic link, so a path swapped meanwhile
@@ -41,6 +58,8 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     /// Why the folder could not be opened.
     const std::string& error() const { return m_error; }
+    /// The folder that was opened; not known when it could not be.
+    FolderIdentity identity() const;
 
     /// True when `name` may be listed and deleted: a plain, not hidden name of a
     /// regular file, or of a symbolic link that leads, through at most a few

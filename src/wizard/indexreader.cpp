@@ -374,6 +374,7 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
 
     IndexFolder folder(list.document.parent_path());
     folder.allowSnapshot();
+    list.folder = folder.identity();
     const std::function<bool(std::string_view)> holdsFile = [&](std::string_view name) {
         return folder.holdsListableFile(name);
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "wizard/indexfolder.h"
 #include "wizard/indexpath.h"
 
 #include <cstddef>
@@ -53,6 +54,7 @@ struct IndexList
 {
     IndexListStatus status = IndexListStatus::Loaded;
     std::filesystem::path document; // the document that was read
+    FolderIdentity folder;          // the folder its rows were tested in
     std::vector<WizardRow> rows;
     IndexReadEnd end = IndexReadEnd::EndOfDocument;
     std::string error;

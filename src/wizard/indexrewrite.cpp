@@ -128,7 +128,8 @@ private:
 
 } // namespace
 
-RewriteResult RewriteIndexDocument(const std::filesystem::path& document)
+RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
+                                   const FolderIdentity* expected)
 {
     RewriteResult result;
     const OpenedFile file = OpenFileForReading(document, FinalLink::Follow);
@@ -148,6 +149,10 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document)
     const IndexFolder folder(document.parent_path());
     if (!folder.isOpen()) {
         result.error = folder.error();
+        return result;
+    }
+    if (expected && !folder.identity().sameAs(*expected)) {
+        result.error = FolderReplacedText(folder.path());
         return result;
     }
     AtomicFile out(document);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wizard/indexfolder.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -19,6 +21,8 @@ struct RewriteResult
 /// document's folder. The new text goes to a temporary file that replaces the
 /// document only once it is complete; on any failure, and for a document too
 /// large to read (kMaxIndexDocumentBytes), the document stays exactly as it was.
-RewriteResult RewriteIndexDocument(const std::filesystem::path& document);
+/// With `expected`, a document whose folder is no longer that one is left alone.
+RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
+                                   const FolderIdentity* expected = nullptr);
 
 } // namespace tessaloom

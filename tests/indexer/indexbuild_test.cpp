@@ -311,12 +311,44 @@ TEST(CreateIndex, ReadOnlyFolderReportsTheFailure)
     TestDir dir;
     dir.createFile("f", "x");
     RecordingListener listener;
-    auto request = RequestFor(dir);
-    request.folder = (dir / "f").string(); // a file, not a folder: nothing can be written there
+    const auto request = RequestFor(dir);
+    // A folder in the way of the document: nothing can be put in its place.
+    dir.createFile("!ndex.htm/blocker", "x");
     const auto outcome = CreateIndex(request, listener);
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
     EXPECT_FALSE(outcome.error.empty());
     EXPECT_EQ(listener.closed, 1);
+}
+
+TEST(CreateIndex, FolderThatCannotBeOpenedIsReportedAndNothingWritten)
+{
+    const struct
+    {
+        const char* name;
+        const char* folder; // what the listed folder is by the time the run opens it
+        int error;
+    } cases[] = {
+        {"removed after listing", "gone", ENOENT},
+        {"a file in its place", "file", ENOTDIR},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDir dir;
+        dir.createFile("file", "x");
+        dir.createFile("listed/page", "<title>t</title>");
+        auto request = RequestFor(dir);
+        request.fileNames.clear();
+        ListMatchingFiles(dir / "listed", "*.*", request.fileNames);
+        request.folder = (dir / c.folder).string();
+        RecordingListener listener;
+        const auto outcome = CreateIndex(request, listener);
+        EXPECT_EQ(outcome.status, IndexStatus::FolderUnreadable);
+        EXPECT_EQ(outcome.errorNumber, c.error);
+        EXPECT_TRUE(listener.files.empty());
+        EXPECT_EQ(listener.closed, 0);
+        EXPECT_FALSE(std::filesystem::exists(dir / "!ndex.htm"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "listed/!ndex.htm"));
+    }
 }
 
 // The main window, as the run sees it, with every call logged.
@@ -411,6 +443,30 @@ TEST(RunIndexBuild, CancelAndWriteFailureSkipTheAfterActions)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               2);
+}
+
+TEST(RunIndexBuild, FolderGoneAfterListingIsReported)
+{
+    TestDir dir;
+    dir.createFile("cache/page", "<title>t</title>");
+    // Another program removes the folder just after the file list was refreshed.
+    struct VanishingHost : FakeHost
+    {
+        std::vector<std::string> refreshFileList() override
+        {
+            auto names = FakeHost::refreshFileList();
+            std::filesystem::remove_all(folder);
+            return names;
+        }
+    } host;
+    host.folder = (dir / "cache").string();
+    host.browser = host.wizard = true;
+    RecordingListener listener;
+    EXPECT_EQ(RunIndexBuild(host, listener, LocaleFormats::EnglishUS()).status,
+              IndexStatus::FolderUnreadable);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"refresh", "Files (1)", "enter", "path !ndex.htm",
+                                                  "hide", "error ERROR: 2", "show"}));
+    EXPECT_EQ(host.lastErrorText, std::strerror(ENOENT));
 }
 
 // A rename needs only the folder's permission, but a read-only page must be left

@@ -120,6 +120,7 @@ TEST(MinCountBox, LeadingNumber)
         {"1.2.3", 1.2}, {"-3", -3},
         {"+", 0},       {".", 0},
         {"1e5", 1},     {"99999999999999999999", 1e20},
+        {"\t4", 4},     {"\t \t-4", -4},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << c.text;

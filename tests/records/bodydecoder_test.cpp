@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 namespace tessaloom::records {
@@ -112,6 +113,54 @@ TEST(DecodeBody, ZstdFrameAskingForAHugeWindowIsRefused)
     frame += static_cast<char>((31 - 10) << 3); // window log 31
     frame += std::string(16, '\0');
     EXPECT_EQ(DecodeBody(frame, {"zstd"}, 1 << 20).status, DecodeStatus::Failed);
+}
+
+TEST(DecodeBody, StackedCodings)
+{
+    const std::string page = SamplePage();
+    const auto gzipped = [&page](std::size_t times) {
+        std::string body = page;
+        for (std::size_t i = 0; i < times; ++i)
+            body = test::Gzip(body);
+        return std::pair(body, std::vector<std::string>(times, "gzip"));
+    };
+    const std::string zsGz = test::Zstd(test::Gzip(page));
+    struct Case
+    {
+        const char* name;
+        std::pair<std::string, std::vector<std::string>> body;
+        DecodeStatus expected;
+    };
+    const std::vector<Case> cases = {
+        {"as many as allowed", gzipped(kMaxContentCodings), DecodeStatus::Complete},
+        {"one too many", gzipped(kMaxContentCodings + 1), DecodeStatus::Failed},
+        // The inner stage gets the empty output of a frame that ended properly.
+        {"a coding named twice over one frame",
+         {test::Zstd(""), {"zstd", "zstd"}},
+         DecodeStatus::Failed},
+        // A body read in part leaves every later stage with a prefix: still usable.
+        {"outer stream cut short",
+         {zsGz.substr(0, zsGz.size() / 2), {"gzip", "zstd"}},
+         DecodeStatus::InputEnded},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecodeBody(c.body.first, c.body.second, 1 << 20).status, c.expected);
+    }
+}
+
+TEST(DecodeBody, ACodingRepeatedWithoutEndCostsLittle)
+{
+    std::string field = "zstd";
+    for (int i = 1; i < 150'000; ++i)
+        field += ", zstd";
+    const std::string emptyFrame = test::Zstd("");
+    const auto start = std::chrono::steady_clock::now();
+    const DecodedBody decoded = DecodeBody(emptyFrame, ContentCodings(field), 1 << 20);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(decoded.status, DecodeStatus::Failed);
+    // Every stage run costs seconds; parsing the field alone takes milliseconds.
+    EXPECT_LT(spent, std::chrono::seconds(1));
 }
 
 TEST(ResponseHead, ChromiumAndFirefoxForms)

@@ -118,6 +118,10 @@ TEST(CacheRecord, FirefoxLengthsThatLie)
     const std::string good = test::FirefoxRecord(kPage);
     const auto bodySize = static_cast<std::uint32_t>(kPage.body.size());
     const std::size_t header = bodySize + 4 + 2;
+    // The key's length is one byte short of the key: the byte where its NUL should
+    // be is the key's last, and the elements after it still read well.
+    std::string noNul = good;
+    noNul[good.find(kPage.url) + kPage.url.size()] = 'x';
     const std::vector<std::pair<const char*, std::string>> cases = {
         {"offset past the end", Patched(good, -4, 0xFFFFFF00, true)},
         {"offset one more", Patched(good, -4, bodySize + 1, true)},
@@ -127,6 +131,7 @@ TEST(CacheRecord, FirefoxLengthsThatLie)
         {"key longer", Patched(good, static_cast<long>(header + 24), 500, true)},
         {"key shorter", Patched(good, static_cast<long>(header + 24), 10, true)},
         {"key zero", Patched(good, static_cast<long>(header + 24), 0, true)},
+        {"key one byte short", noNul},
         {"plain text", std::string("<html><title>not a record</title></html>")},
         {"nothing", std::string()},
     };
@@ -136,6 +141,72 @@ TEST(CacheRecord, FirefoxLengthsThatLie)
     test::RecordParts headless = kPage;
     headless.head.clear();
     EXPECT_FALSE(Read(test::FirefoxRecord(headless)));
+}
+
+// Compiled scripts the browser keeps behind a body: "alt-data" says where they begin.
+TEST(CacheRecord, FirefoxAltDataEndsTheBody)
+{
+    const std::string good = test::FirefoxRecord(kPage);
+    const std::string element = std::string("net-response-time-onstart\0"
+                                            "4\0",
+                                            28);
+    ASSERT_NE(good.find(element), std::string::npos);
+    const auto withAltData = [&](std::size_t at) {
+        std::string file = good;
+        file.replace(file.find(element), element.size(),
+                     "alt-data" + std::string(1, '\0') + "1;" + std::to_string(at) +
+                         ",javascript/moz-script-bytecode" + std::string(1, '\0'));
+        return file;
+    };
+    const std::size_t size = kPage.body.size();
+    const struct
+    {
+        std::size_t at;
+        bool read;
+    } cases[] = {{0, true}, {size - 3, true}, {size, true}, {size + 1, false}, {1u << 30, false}};
+    for (const auto& c : cases) {
+        const std::string file = withAltData(c.at);
+        const auto record = Read(file);
+        ASSERT_EQ(record.has_value(), c.read) << c.at;
+        if (record) {
+            EXPECT_EQ(record->bodySize, c.at);
+            EXPECT_EQ(BodyOf(file, *record), kPage.body.substr(0, c.at));
+        }
+    }
+}
+
+// Keys are canonical URLs: printable ASCII, up to "~" and not DEL.
+TEST(CacheRecord, KeyBytesAtTheEdgeOfPrintable)
+{
+    for (const auto& [format, build] :
+         std::vector<std::pair<const char*, std::string (*)(const test::RecordParts&)>>{
+             {"chromium", [](const test::RecordParts& p) { return test::ChromiumRecord(p); }},
+             {"firefox", test::FirefoxRecord}}) {
+        SCOPED_TRACE(format);
+        test::RecordParts parts = kPage;
+        parts.url = "http://site.test/~a";
+        EXPECT_TRUE(Read(build(parts)));
+        parts.url = "http://site.test/\x7F"
+                    "a";
+        EXPECT_FALSE(Read(build(parts)));
+        parts.url = "http://site.test/\x1F"
+                    "a";
+        EXPECT_FALSE(Read(build(parts)));
+    }
+}
+
+// A head length within the head limit that reaches back past the body's start,
+// with the final magic planted where the body's end record would then lie (the
+// header's unchecked hash and padding): the body's size would wrap around.
+TEST(CacheRecord, ChromiumHeadReachingBeforeTheBodyIsRefused)
+{
+    std::string file = test::ChromiumRecord(kPage);
+    file = Patched(file, 16, 0x970d41d8);
+    file = Patched(file, 20, 0xf4fa6f45);
+    ASSERT_TRUE(Read(file)); // the planted bytes alone change nothing
+    const auto headLength = static_cast<std::uint32_t>(file.size() - 16 - 24 - 32 - 24);
+    const auto record = Read(Patched(file, -8, headLength));
+    EXPECT_FALSE(record) << "a body of " << record->bodySize << " bytes";
 }
 
 TEST(CacheRecord, PlainCachedFilesAreNotRecords)

@@ -197,6 +197,22 @@ TEST(ExamineRecord, PictureIsStoredDecoded)
     }
 }
 
+TEST(ExamineRecord, PlainPictureUpToTheLimitIsKept)
+{
+    RecordLimits limits;
+    limits.pictureBytes = 4096;
+    for (const std::size_t size : {limits.pictureBytes, limits.pictureBytes + 1}) {
+        std::string png = Png();
+        png.resize(size, '\x07');
+        const auto found =
+            Examine(test::ChromiumRecord({"http://s.test/p.png", OkHead("image/png"), png}),
+                    "0123456789abcdef_0", limits);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->examination.kind, FileKind::Image);
+        EXPECT_EQ(found->picture.size(), size == limits.pictureBytes ? size : 0u) << size;
+    }
+}
+
 TEST(ExamineRecord, DamagedRecordsAreLeftToThePlainExamination)
 {
     const std::string page = "<title>Page</title>";
@@ -282,6 +298,9 @@ TEST(PictureExtension, ByTypeThenByContent)
                                                12)),
               "avif");
     EXPECT_EQ(PictureExtension("image/tiff", "II*\0"), "img");
+    // A bitmap is told by its first bytes only when its 26-byte header is all there.
+    EXPECT_EQ(PictureExtension("image/x-other", "BM" + std::string(24, '\0')), "bmp");
+    EXPECT_EQ(PictureExtension("image/x-other", "BM" + std::string(23, '\0')), "img");
     EXPECT_EQ(PictureExtension("text/html", "<html>"), "");
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace tessaloom::records {
 namespace {
 
@@ -102,6 +105,74 @@ TEST(ThumbnailFolder, NeverWritesInsideTheIndexedFolder)
     EXPECT_FALSE(fs::exists(dir.path() / "inner"));
     ThumbnailFolder noHome("", dir.path());
     EXPECT_FALSE(noHome.add("x", "png", "data"));
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(ThumbnailFolder, LeftoversOfEndedBuildsAreCleared)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("home");
+    ThumbnailFolder thumbs(cacheHome, dir.createDir("a"));
+    const fs::path root = thumbs.folder().parent_path();
+    const std::string key = thumbs.folder().filename().string();
+    const std::string otherKey = ThumbnailFolder(cacheHome, dir.createDir("b")).folder().filename();
+    const std::string ended = std::to_string(EndedProcess());
+    const std::string running = std::to_string(::getppid());
+    const struct
+    {
+        std::string name;
+        bool stays;
+    } cases[] = {
+        {key + ".new." + ended, false},
+        {otherKey + ".new." + ended, false}, // any folder's, not only this one's
+        {otherKey + ".old." + ended, false}, // back in place, see below
+        {key + ".new." + running, true},     // a build still at work
+        {key + ".old." + running, true},
+        {key + ".new.12x", true}, // not a name a build makes
+        {key + ".new.", true},
+        {"notes.new." + ended, true},
+    };
+    for (const auto& c : cases)
+        dir.createFile(fs::relative(root / c.name / "1-x.png", dir.path()).string(), "old");
+    ASSERT_TRUE(thumbs.add("y", "png", "new"));
+    ASSERT_TRUE(thumbs.commit());
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(root / c.name), c.stays) << c.name;
+    // The other folder's previous pictures, set aside by a build that never put its
+    // own in place, are its pictures again.
+    EXPECT_EQ(test::ReadWholeFile(root / otherKey / "1-x.png"), "old");
+    EXPECT_EQ(CountFiles(thumbs.folder()), 1u);
+}
+
+TEST(ThumbnailFolder, FailedCommitKeepsThePreviousPictures)
+{
+    TestDir dir;
+    // The indexed folder's path is a prefix of the cache home's, yet not a folder
+    // above it: pictures are kept.
+    const fs::path indexed = dir.createDir("c");
+    const fs::path cacheHome = dir.createDir("cache");
+    fs::path previous;
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        const auto url = thumbs.add("x", "png", "first");
+        ASSERT_TRUE(url && thumbs.commit());
+        previous = PathOf(*url);
+    }
+    ThumbnailFolder thumbs(cacheHome, indexed);
+    ASSERT_TRUE(thumbs.add("y", "png", "second"));
+    // The staging folder vanishes before the swap, so putting it in place fails.
+    fs::remove_all(thumbs.folder().string() + ".new." + std::to_string(::getpid()));
+    EXPECT_FALSE(thumbs.commit());
+    EXPECT_EQ(test::ReadWholeFile(previous), "first");
 }
 
 TEST(FileUrl, EscapesEverythingButPlainBytes)

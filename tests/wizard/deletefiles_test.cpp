@@ -44,7 +44,9 @@ struct IndexedFolder
         header.folder = folder().string();
         header.pattern = "*.*";
         EXPECT_TRUE(WriteIndexDocument(folder(), header, entries));
-        rows = ReadIndexDocument(document()).rows;
+        IndexList list = ReadIndexDocument(document());
+        rows = std::move(list.rows);
+        readFrom = list.folder;
         EXPECT_EQ(rows.size(), static_cast<std::size_t>(n));
     }
 
@@ -54,6 +56,7 @@ struct IndexedFolder
 
     TestDir dir;
     std::vector<WizardRow> rows;
+    FolderIdentity readFrom;
 };
 
 TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
@@ -79,8 +82,8 @@ TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
         const auto& c = cases[i];
         IndexedFolder index(2);
         const std::string before = ReadWholeFile(index.document());
-        const DeleteOutcome out =
-            DeleteSelectedFiles(index.document(), index.rows, {0}, c.setting, c.confirm);
+        const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
+                                                      {0}, c.setting, c.confirm);
         EXPECT_EQ(out.asked, c.asked) << i;
         EXPECT_EQ(out.confirmed, c.deletes) << i;
         EXPECT_EQ(out.storeConfirmDeletionsOff, c.storeOff) << i;
@@ -116,7 +119,7 @@ TEST(DeleteSelectedFiles, RemovesDeletedRowsAndSelectsTheRowAfter)
         IndexedFolder index(5);
         std::vector<WizardRow> rows = index.rows;
         const DeleteOutcome out =
-            DeleteSelectedFiles(index.document(), rows, c.selected, true, kYes);
+            DeleteSelectedFiles(index.document(), index.readFrom, rows, c.selected, true, kYes);
         EXPECT_EQ(out.removedRows, c.removed);
         EXPECT_EQ(out.filesDeleted, c.removed.size());
         EXPECT_EQ(out.selectRow, c.select);
@@ -141,7 +144,8 @@ TEST(DeleteSelectedFiles, NothingSelectedRewritesTheDocumentUnchanged)
 {
     IndexedFolder index(3);
     const std::string before = ReadWholeFile(index.document());
-    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.rows, {}, true, kYes);
+    const DeleteOutcome out =
+        DeleteSelectedFiles(index.document(), index.readFrom, index.rows, {}, true, kYes);
     EXPECT_TRUE(out.rewritten);
     EXPECT_EQ(ReadWholeFile(index.document()), before);
 }
@@ -150,7 +154,7 @@ TEST(DeleteSelectedFiles, EmptyListEndsAfterTheConfirmation)
 {
     IndexedFolder index(1);
     int calls = 0;
-    const DeleteOutcome out = DeleteSelectedFiles(index.document(), {}, {0}, true,
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, {}, {0}, true,
                                                   Answer(ConfirmDeleteAnswer::Yes, false, &calls));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(out.rewritten);
@@ -182,16 +186,52 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
         {"i", folder + "/link-sibling"},
         {"j", folder + "/link-sibling-abs"},
     };
-    const DeleteOutcome out =
-        DeleteSelectedFiles(index.document(), rows, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
+    const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, rows,
+                                                  {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());
     EXPECT_EQ(out.notDeleted.size(), rows.size());
+    EXPECT_FALSE(out.selectRow); // nothing went, so the selection stays
     EXPECT_EQ(ReadWholeFile(outside), "keep");
     EXPECT_EQ(ReadWholeFile(inSub), "keep");
     EXPECT_EQ(ReadWholeFile(sibling), "keep");
     for (const char* link : {"link-out", "link-sub", "link-sibling", "link-sibling-abs"})
         EXPECT_TRUE(std::filesystem::is_symlink(index.folder() / link)) << link;
     EXPECT_TRUE(index.has(0));
+}
+
+// While "Delete?" is on screen another user who can write the folder's parent
+// renames the folder away and puts a link to, or the contents of, another folder
+// with the same names in its place.
+TEST(DeleteSelectedFiles, FolderSwappedAfterReadingIsLeftAlone)
+{
+    for (const bool asLink : {true, false}) {
+        SCOPED_TRACE(asLink ? "a link in its place" : "another folder in its place");
+        IndexedFolder index(3);
+        const std::filesystem::path docs = index.dir / "docs";
+        for (const char* name : {"f0", "f1", "f2", "!ndex.htm"})
+            index.dir.createFile(std::string("docs/") + name, "mine");
+        const ConfirmDeleteFn swapThenYes = [&] {
+            std::filesystem::rename(index.folder(), index.dir / "away");
+            if (asLink)
+                std::filesystem::create_symlink(docs, index.folder());
+            else
+                std::filesystem::rename(docs, index.folder());
+            return ConfirmDeleteReply{ConfirmDeleteAnswer::Yes, false};
+        };
+        const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
+                                                      {0, 1, 2}, true, swapThenYes);
+        // Nor does a rewrite told which folder the page belongs to touch the other page.
+        EXPECT_FALSE(RewriteIndexDocument(index.document(), &index.readFrom).ok);
+        const std::filesystem::path now = asLink ? docs : index.folder();
+        for (const char* name : {"f0", "f1", "f2", "!ndex.htm"})
+            EXPECT_EQ(ReadWholeFile(now / name), "mine") << name;
+        EXPECT_EQ(out.filesDeleted, 0u);
+        EXPECT_TRUE(out.removedRows.empty());
+        EXPECT_EQ(out.notDeleted.size(), 3u);
+        EXPECT_FALSE(out.rewritten);
+        for (const char* name : {"f0", "f1", "f2"})
+            EXPECT_TRUE(std::filesystem::exists(index.dir / "away" / name)) << name;
+    }
 }
 
 TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
@@ -202,7 +242,7 @@ TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
     if (!test::LockFolder(index.folder(), true))
         GTEST_SKIP() << "this file system cannot make a folder refuse changes";
     const DeleteOutcome out =
-        DeleteSelectedFiles(index.document(), index.rows, {0, 2}, false, nullptr);
+        DeleteSelectedFiles(index.document(), index.readFrom, index.rows, {0, 2}, false, nullptr);
     test::LockFolder(index.folder(), false);
     EXPECT_TRUE(index.has(0));
     EXPECT_EQ(out.removedRows, std::vector<std::size_t>{2});
@@ -213,6 +253,39 @@ TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
     EXPECT_FALSE(out.rewritten);
     EXPECT_FALSE(out.rewrite.error.empty());
     EXPECT_EQ(ReadWholeFile(index.document()), before);
+}
+
+// Names the page writes percent-encoded are deleted under their real names, and the
+// rewrite tells a kept one from a gone one by its real name too.
+TEST(DeleteSelectedFiles, NamesEncodedInThePage)
+{
+    TestDir dir;
+    const std::vector<std::string> names = {"a,b", "100%", "c:d", "keep,%:"};
+    std::vector<IndexEntry> entries;
+    for (const std::string& name : names) {
+        dir.createFile("cache/" + name, "x");
+        entries.push_back({"2024/01/01 10:00:00", "Title", name});
+    }
+    const std::filesystem::path folder = dir / "cache";
+    IndexDocumentHeader header;
+    header.folder = folder.string();
+    header.pattern = "*.*";
+    ASSERT_TRUE(WriteIndexDocument(folder, header, entries));
+    const IndexList list = ReadIndexDocument(folder / kIndexDocumentName);
+    ASSERT_EQ(list.rows.size(), names.size());
+    std::vector<std::size_t> doomed;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (list.rows[i].targetPath != (folder / "keep,%:").string())
+            doomed.push_back(i);
+    }
+    const DeleteOutcome out = DeleteSelectedFiles(folder / kIndexDocumentName, list.folder,
+                                                  list.rows, doomed, false, nullptr);
+    EXPECT_EQ(out.filesDeleted, 3u);
+    EXPECT_TRUE(out.rewritten);
+    EXPECT_EQ(out.rewrite.linesDropped, 3u);
+    const IndexList reread = ReadIndexDocument(folder / kIndexDocumentName);
+    ASSERT_EQ(reread.rows.size(), 1u);
+    EXPECT_EQ(reread.rows[0].targetPath, (folder / "keep,%:").string());
 }
 
 TEST(RewriteIndexDocument, DropsLinesOfFilesThatAreGone)
@@ -299,6 +372,26 @@ TEST(RewriteIndexDocument, LineWithSeveralEntriesGoesOnlyWhenAllAreGone)
         EXPECT_EQ(ReadWholeFile(doc), c.dropped ? "<HTML>\r\n</HTML>\r\n" : text) << c.line;
         EXPECT_EQ(result.linesDropped, c.dropped ? 1u : 0u) << c.line;
     }
+}
+
+// A line too long to judge arrives over many reads and is copied through as it is,
+// even with its CR at the end of one read and its LF at the start of the next.
+TEST(RewriteIndexDocument, OverlongLinesSpreadOverManyReads)
+{
+    TestDir dir;
+    const std::string gone = "<a href=\"gone\" target=new>";
+    const std::size_t crAt = 20 * 65536 - 1; // the last byte of a 64 KiB read
+    const std::string crLine = gone + std::string(crAt - gone.size(), 'y') + "\r";
+    const std::string lfLine = gone + std::string(1'300'000, 'z');
+    const std::string text =
+        crLine + "\n" + gone + "x</a>\r\n" + lfLine + "\n" + gone + "x</a>\nend\r\n";
+    const auto doc = dir.createFile("!ndex.htm", text);
+    const RewriteResult result = RewriteIndexDocument(doc);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.linesDropped, 2u);
+    const std::string rewritten = ReadWholeFile(doc);
+    EXPECT_EQ(rewritten.size(), crLine.size() + 1 + lfLine.size() + 2 + 5);
+    EXPECT_TRUE(rewritten == crLine + "\n" + lfLine + "\r\nend\r\n");
 }
 
 TEST(RewriteIndexDocument, DocumentAboveTheByteLimitIsLeftAlone)

@@ -191,6 +191,8 @@ DecodedBody DecodeBody(std::string_view encoded, const std::vector<std::string>&
     // Undo the last coding first. An inner stage cut at the limit or cut short
     // leaves the outer stages with a prefix, which they report as InputEnded at
     // worst; the weakest status of all stages is the result's.
+    if (codings.size() > kMaxContentCodings)
+        return {};
     DecodedBody current;
     current.status = DecodeStatus::Complete;
     std::string_view input = encoded;
@@ -199,6 +201,11 @@ DecodedBody DecodeBody(std::string_view encoded, const std::vector<std::string>&
         DecodedBody stage = DecodeOne(input, *it, outputLimit);
         if (stage.status == DecodeStatus::Failed)
             return stage;
+        // The whole of this stage's input came from a stream that ended properly:
+        // stopping short is damage, and the stages after it could only repeat that.
+        if (it != codings.rbegin() && current.status == DecodeStatus::Complete &&
+            stage.status == DecodeStatus::InputEnded)
+            return {};
         const DecodeStatus weakest = std::max(current.status, stage.status);
         holder = std::move(stage.bytes);
         input = holder;

@@ -1,10 +1,14 @@
 #include "indexer/records/thumbnailfolder.h"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace tessaloom::records {
 
@@ -50,6 +54,60 @@ bool IsWithin(const fs::path& inner, const fs::path& outer)
     if (!o.empty() && o.back() != '/')
         o += '/';
     return i == outer.string() || i.starts_with(o);
+}
+
+// A folder a build leaves for a moment beside the committed ones: "KEY.new.PID"
+// while it writes, "KEY.old.PID" while it swaps.
+struct Leftover
+{
+    std::string key;
+    bool old = false;
+    pid_t pid = 0;
+};
+
+std::optional<Leftover> ParseLeftover(std::string_view name)
+{
+    if (name.size() < 22 || name.find_first_not_of("0123456789abcdef") != 16)
+        return std::nullopt;
+    Leftover found;
+    found.key = std::string(name.substr(0, 16));
+    const std::string_view kind = name.substr(16, 5);
+    if (kind != ".new." && kind != ".old.")
+        return std::nullopt;
+    found.old = kind == ".old.";
+    const std::string_view digits = name.substr(21);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), found.pid);
+    if (ec != std::errc() || end != digits.data() + digits.size() || found.pid <= 0)
+        return std::nullopt;
+    return found;
+}
+
+bool ProcessIsRunning(pid_t pid)
+{
+    // EPERM: it runs, under another user.
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// A build killed while writing its pictures leaves its staging folder behind, and
+// one killed mid-swap its set-aside previous pictures. Their processes are gone,
+// so no build will ever finish with them: staging folders go, and previous
+// pictures go back in place unless a later build has put its own there.
+void SweepLeftovers(const fs::path& root)
+{
+    std::vector<std::pair<fs::path, Leftover>> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        auto leftover = ParseLeftover(it->path().filename().string());
+        if (leftover && leftover->pid != ::getpid() && !ProcessIsRunning(leftover->pid))
+            found.emplace_back(it->path(), std::move(*leftover));
+    }
+    for (const auto& [path, leftover] : found) {
+        const fs::path committed = root / leftover.key;
+        if (leftover.old && !fs::exists(fs::symlink_status(committed, ec)) &&
+            ::rename(path.c_str(), committed.c_str()) == 0)
+            continue;
+        fs::remove_all(path, ec);
+    }
 }
 
 bool WriteNewFile(const fs::path& path, std::string_view bytes)
@@ -100,6 +158,7 @@ bool ThumbnailFolder::ensureStaging()
     std::error_code ec;
     fs::create_directories(m_root, ec);
     fs::remove_all(m_staging, ec); // left by a crashed run of a process with our id
+    SweepLeftovers(m_root);
     if (::mkdir(m_staging.c_str(), 0700) != 0) {
         m_disabled = true;
         return false;
