@@ -30,8 +30,9 @@ void PrintIndexHelp(std::ostream& os)
           "  --keep-binary      list untitled binary files too\n"
           "  --records          read the records of today's browsers (Chromium's\n"
           "                     Cache_Data, Firefox's cache2/entries) through their\n"
-          "                     bodies: titles of compressed pages, pictures drawn\n"
-          "                     from copies kept under the cache home, addresses\n"
+          "                     bodies: titles of compressed pages, thumbnails kept\n"
+          "                     under the cache home, addresses (the default)\n"
+          "  --no-records       examine every file as it is on disk, records too\n"
           "  --quiet            no progress line\n"
           "  --help             this text\n"
           "\n"
@@ -94,7 +95,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     IndexOptions options;
     std::string pattern = "*.*";
     bool quiet = false;
-    bool readRecords = false;
+    bool readRecords = true;
     std::string folderArgument;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -120,6 +121,8 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
             options.excludeBinaryFiles = false;
         } else if (arg == "--records") {
             readRecords = true;
+        } else if (arg == "--no-records") {
+            readRecords = false;
         } else if (arg == "--quiet" || arg == "-q") {
             quiet = true;
         } else if (arg.starts_with("-") && arg != "-") {

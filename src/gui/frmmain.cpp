@@ -114,8 +114,8 @@ void frmMain::createMenus()
     MenuFileCopyPath =
         add(MenuFile, "MenuFileCopyPath", QStringLiteral("&Copy Current Path to Clipboard"), {},
             &frmMain::MenuFileCopyPath_Click);
-    // Beyond the original menu: reading today's browsers' cache records, off
-    // until the user ticks it.
+    // Beyond the original menu: reading today's browsers' cache records, on
+    // until the user unticks it.
     MenuFileReadRecords =
         add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read Browser Cache &Records"), {},
             &frmMain::MenuFileReadRecords_Click);

@@ -131,9 +131,13 @@ bool ThumbnailFolder::commit()
 {
     if (m_disabled && !m_stagingMade)
         return false;
-    if (!ensureStaging())
-        return false;
     std::error_code ec;
+    // A build without pictures names none: the previous ones go, and nothing is
+    // created (a plain folder indexed by default leaves the cache home alone).
+    if (!m_stagingMade) {
+        fs::remove_all(m_final, ec);
+        return !ec;
+    }
     const fs::path old =
         m_root / (m_final.filename().string() + ".old." + std::to_string(::getpid()));
     fs::remove_all(old, ec);
