@@ -173,6 +173,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
             entries.push_back(
                 {MakeDateKey(ToLocalDateTime(facts.modified)), std::move(exam.label), name});
             if (record.isRecord) {
+                entries.back().fromRecord = true;
                 entries.back().url = std::move(record.url);
                 if (!record.picture.empty()) {
                     if (auto stored =

@@ -2,6 +2,8 @@
 #include "platform/filelister.h"
 #include "wizard/indexreader.h"
 
+#include "platform/textcodec.h"
+#include "support/recordbuilder.h"
 #include "support/recordfolder.h"
 #include "support/testdir.h"
 
@@ -174,6 +176,46 @@ TEST(IndexWithRecords, TheWizardListsTheRecordsOfAPageBuiltEitherWay)
             EXPECT_NE(list.rows[2].displayText.find("\tImage"), std::string::npos);
         }
     }
+}
+
+TEST(IndexWithRecords, TitlesInAnyCharsetReadBackInUtf8)
+{
+    TestDir dir;
+    const fs::path folder = dir.createDir("records");
+    const auto record = [&](const char* name, const std::string& head, const std::string& body) {
+        dir.createFile(std::string("records/") + name,
+                       test::ChromiumRecord({"http://s.test/", head, body}));
+    };
+    record("0000000000000001_0", test::OkHead("text/html; charset=windows-1252"),
+           "<title>Caf\xE9</title>");
+    record("0000000000000002_0", test::OkHead("text/html", "gzip"),
+           test::Gzip("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=shift_jis\">"
+                      "<title>\x93\xfa\x96\x7b</title>"));
+    record("0000000000000003_0", test::OkHead("text/html"),
+           "<title>Tom &amp; Jerry &lt;3 &#x1F600;</title>");
+    dir.createFile("records/plain.htm", "<title>Caf\xE9 &amp; plain</title>");
+    const Built built = Build(folder, true, dir.createDir("cache"));
+    // Once: the page says it is UTF-8, right in its head, and is.
+    EXPECT_EQ(built.document.find("<HTML>\r\n<HEAD>\r\n<meta charset=\"utf-8\">\r\n"), 0u);
+    EXPECT_TRUE(IsValidUtf8(built.document));
+    const IndexList list = ReadIndexDocument(folder / "!ndex.htm");
+    ASSERT_EQ(list.status, IndexListStatus::Loaded);
+    std::vector<std::string> titles;
+    for (const WizardRow& row : list.rows)
+        titles.push_back(row.displayText.substr(row.displayText.find('\t') + 1));
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Caf\xC3\xA9", "Caf\xC3\xA9 & plain",
+                                                "Tom & Jerry <3 \xF0\x9F\x98\x80",
+                                                "\xE6\x97\xA5\xE6\x9C\xAC"}));
+
+    // A folder of plain files is written byte for byte as without records.
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    dir.createFile("records/plain.htm", "<title>Caf\xE9 &amp; plain</title>");
+    dir.createFile("records/photo.jpg", "\xFF\xD8\xFF\xE0");
+    const std::string withRecords = Build(folder, true, dir / "cache").document;
+    EXPECT_EQ(withRecords, Build(folder, false, dir / "cache").document);
+    EXPECT_EQ(withRecords.find("charset"), std::string::npos);
 }
 
 TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)
