@@ -320,6 +320,10 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
                 buffer.assign(head->data(), head->size());
                 got = want;
                 read = true;
+                static constexpr std::string_view kChromiumMagic =
+                    "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
+                record->chromiumSparseData =
+                    fileName.ends_with("_s") && head->starts_with(kChromiumMagic);
             }
         }
         if (!read) {

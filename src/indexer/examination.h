@@ -63,6 +63,10 @@ struct RecordFacts
     std::string url;              // the address the browser fetched the body from
     std::string picture;          // the decoded picture, whole, when the record holds one
     std::string pictureExtension; // "png", "jpg", ... to store it under
+    /// Not a record, but the data half "<hash>_s" of a Chromium entry whose head
+    /// is in "<hash>_0" (media fetched in ranges): it begins as every Chromium
+    /// entry file does.
+    bool chromiumSparseData = false;
 };
 
 /// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that

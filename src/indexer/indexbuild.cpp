@@ -112,6 +112,11 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (request.readRecords)
         thumbnails.emplace(request.cacheHome, request.folder);
     RecordFacts record;
+    // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
+    // sorts after it, holds the data and is listed as the same thing.
+    std::string headStem;
+    Examination headExam;
+    std::string headUrl;
     int imagesFiltered = 0;
     int binaryFiltered = 0;
     int lastRefreshSecond = 0;
@@ -156,6 +161,16 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         CachedFileFacts facts;
         Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
                                              request.yield, &facts, thumbnails ? &record : nullptr);
+        if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
+            headStem = name.substr(0, name.size() - 2);
+            headExam = exam;
+            headUrl = record.url;
+        } else if (record.chromiumSparseData && !headStem.empty() &&
+                   name.size() == headStem.size() + 2 && name.starts_with(headStem)) {
+            exam = headExam;
+            record.isRecord = true;
+            record.url = headUrl;
+        }
         const bool isImage = exam.kind == FileKind::Image;
         const bool isSound = exam.kind == FileKind::Sound;
         if (isImage && options.excludeImages)

@@ -218,6 +218,43 @@ TEST(IndexWithRecords, TitlesInAnyCharsetReadBackInUtf8)
     EXPECT_EQ(withRecords.find("charset"), std::string::npos);
 }
 
+TEST(IndexWithRecords, AMediaEntrySplitInHeadAndDataIsListedTwiceAsTheSame)
+{
+    TestDir dir;
+    const std::string magic = "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
+    const std::string data = magic + std::string("\x05\0\0\0\x80\x90 sparse ranges", 22);
+    const auto head = [](const char* type) {
+        return test::ChromiumRecord({"http://s.test/clip", test::OkHead(type), ""});
+    };
+    dir.createFile("records/00000000000000a1_0", head("video/mp4"));
+    dir.createFile("records/00000000000000a1_s", data);
+    dir.createFile("records/00000000000000b2_0", head("audio/ogg"));
+    dir.createFile("records/00000000000000b2_1", "stream two");
+    dir.createFile("records/00000000000000b2_s", data);
+    dir.createFile("records/00000000000000c3_s", data); // no head
+    dir.createFile("records/00000000000000d4_0", "\x90 not a record");
+    dir.createFile("records/00000000000000d4_s", data); // head is no record
+    dir.createFile("records/00000000000000e5_0", head("text/css"));
+    dir.createFile("records/00000000000000e5_s", "\x90 not Chromium's"); // data is not
+    const Built built = Build(dir / "records", true, dir.createDir("cache"), false);
+    const std::map<std::string, std::string> expected = {
+        {"00000000000000a1_0", "Video"},
+        {"00000000000000a1_s", "Video"},
+        {"00000000000000b2_0", "Sound"},
+        {"00000000000000b2_s", "Sound"},
+        {"00000000000000c3_s", "Untitled (binary)"},
+        {"00000000000000d4_s", "Untitled (binary)"},
+        {"00000000000000e5_s", "Untitled (binary)"},
+    };
+    for (const auto& [name, label] : expected) {
+        SCOPED_TRACE(name);
+        const std::string line = LineFor(built.document, name);
+        EXPECT_NE(line.find("align=center>" + label + "</a>"), std::string::npos) << line;
+        EXPECT_EQ(line.find("http://s.test/clip") != std::string::npos,
+                  label == "Video" || label == "Sound");
+    }
+}
+
 TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)
 {
     TestDir dir;
