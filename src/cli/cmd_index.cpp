@@ -5,6 +5,7 @@
 #include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
 #include "shell/appfolders.h"
+#include "thumbnails/qtpicturescaler.h"
 
 #include <filesystem>
 #include <ostream>
@@ -151,8 +152,11 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.pattern = pattern;
     request.options = options;
     request.readRecords = readRecords;
-    if (readRecords)
+    QtPictureScaler scaler;
+    if (readRecords) {
         request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
+        request.pictureScaler = &scaler;
+    }
     request.formats = LocaleFormats::FromProcessLocale();
     std::string error;
     if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {

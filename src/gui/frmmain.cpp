@@ -795,6 +795,11 @@ std::string frmMain::cacheHome()
     return Program().folders().cacheHome;
 }
 
+records::PictureScaler* frmMain::pictureScaler()
+{
+    return &m_pictureScaler;
+}
+
 bool frmMain::openInBrowser(const std::string& path)
 {
     return ShellOpen(FromPath(path));

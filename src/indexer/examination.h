@@ -2,6 +2,7 @@
 
 #include "platform/callbacks.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -54,6 +55,7 @@ struct CachedFileFacts
 {
     bool exists = false;      // false when it vanished since it was listed
     std::time_t modified = 0; // last-modified time when it exists
+    std::uint64_t size = 0;
 };
 
 /// What reading a browser's cache record adds to the examination.

@@ -1,6 +1,7 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
+#include "indexer/records/picturescaler.h"
 #include "indexer/records/thumbnailfolder.h"
 #include "platform/filedescriptor.h"
 #include "platform/replacealltext.h"
@@ -16,6 +17,26 @@ namespace tessaloom {
 namespace {
 
 constexpr std::size_t kFolderTextChars = 99;
+// A picture no decoder reads is stored as it is, up to this size.
+constexpr std::size_t kMaxCopiedPictureBytes = 4 * 1024 * 1024;
+
+// Where the page draws a record's picture from: the thumbnail of an unchanged
+// cache file kept from the last build, else a new one, else a copy.
+std::optional<std::string> StorePicture(records::ThumbnailFolder& thumbnails,
+                                        records::PictureScaler* scaler, const std::string& name,
+                                        const CachedFileFacts& facts, const RecordFacts& record)
+{
+    const records::CacheFileStamp stamp{facts.size, static_cast<std::int64_t>(facts.modified)};
+    if (auto kept = thumbnails.reuse(name, stamp))
+        return kept;
+    if (scaler) {
+        if (auto made = scaler->makeThumbnail(record.picture))
+            return thumbnails.add(name, made->extension, made->bytes, stamp);
+    }
+    if (record.picture.size() > kMaxCopiedPictureBytes)
+        return std::nullopt;
+    return thumbnails.add(name, record.pictureExtension, record.picture, stamp);
+}
 
 std::string FolderText(const std::string& folder)
 {
@@ -192,7 +213,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                 entries.back().url = std::move(record.url);
                 if (!record.picture.empty()) {
                     if (auto stored =
-                            thumbnails->add(name, record.pictureExtension, record.picture))
+                            StorePicture(*thumbnails, request.pictureScaler, name, facts, record))
                         entries.back().pictureSource = std::move(*stored);
                 }
             }
@@ -244,8 +265,10 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     request.options = host.filterOptions();
     request.pattern = host.filePattern();
     request.readRecords = host.readCacheRecordsChecked();
-    if (request.readRecords)
+    if (request.readRecords) {
         request.cacheHome = host.cacheHome();
+        request.pictureScaler = host.pictureScaler();
+    }
     request.formats = formats;
     request.clock = clock;
     request.yield = yield;

@@ -104,6 +104,33 @@ TEST(ThumbnailFolder, NeverWritesInsideTheIndexedFolder)
     EXPECT_FALSE(noHome.add("x", "png", "data"));
 }
 
+TEST(ThumbnailFolder, TheThumbnailOfAnUnchangedCacheFileIsReused)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("c");
+    const fs::path indexed = dir.createDir("i");
+    const CacheFileStamp stamp{1234, 1700000000};
+    fs::path first;
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        EXPECT_FALSE(thumbs.reuse("a_0", stamp)); // nothing before the first build
+        const auto url = thumbs.add("a_0", "webp", "THUMB", stamp);
+        ASSERT_TRUE(url && thumbs.commit());
+        first = PathOf(*url);
+    }
+    ThumbnailFolder thumbs(cacheHome, indexed);
+    EXPECT_FALSE(thumbs.reuse("a_0", {1234, 1700000001})); // touched since
+    EXPECT_FALSE(thumbs.reuse("a_0", {1235, 1700000000})); // grown since
+    EXPECT_FALSE(thumbs.reuse("b_0", stamp));              // another file
+    const auto again = thumbs.reuse("a_0", stamp);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(PathOf(*again), first);
+    EXPECT_EQ(test::ReadWholeFile(first), "THUMB"); // the previous page still draws it
+    ASSERT_TRUE(thumbs.commit());
+    EXPECT_EQ(test::ReadWholeFile(first), "THUMB");
+    EXPECT_EQ(CountFiles(thumbs.folder()), 1u);
+}
+
 TEST(FileUrl, EscapesEverythingButPlainBytes)
 {
     EXPECT_EQ(FileUrl("/home/a b/c\"d'e<f>&,%.png"),

@@ -46,7 +46,7 @@ struct RecordLimits
     /// stops as soon as the title is found.
     std::size_t pageBytes = kPageTitleSearchBytes;
     /// A picture is kept for a thumbnail only when it decodes whole within this.
-    std::size_t pictureBytes = 4 * 1024 * 1024;
+    std::size_t pictureBytes = 32 * 1024 * 1024;
     /// At most this much of an encoded body is read.
     std::size_t encodedReadBytes = 4 * 1024 * 1024;
 };

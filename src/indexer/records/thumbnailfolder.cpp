@@ -34,6 +34,21 @@ bool IsPlainNameByte(char c)
            c == '_';
 }
 
+// "<plain bytes of the name>-<16 hex>": the hash of the real name and the stamp
+// keeps apart names that reduce alike, and changes when the cache file changes.
+std::string PictureStem(std::string_view cacheFileName, const CacheFileStamp& stamp)
+{
+    std::string key(cacheFileName);
+    key += '\0';
+    key += std::to_string(stamp.size);
+    key += '\0';
+    key += std::to_string(stamp.modified);
+    std::string stem;
+    for (char c : cacheFileName.substr(0, 64))
+        stem += IsPlainNameByte(c) ? c : '_';
+    return stem + "-" + FolderKey(key);
+}
+
 fs::path Absolute(const fs::path& p)
 {
     std::error_code ec;
@@ -109,15 +124,12 @@ bool ThumbnailFolder::ensureStaging()
 }
 
 std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
-                                                std::string_view extension, std::string_view bytes)
+                                                std::string_view extension, std::string_view bytes,
+                                                const CacheFileStamp& stamp)
 {
-    if (bytes.size() > m_budget - m_used || !ensureStaging())
+    if (!fits(bytes.size()) || !ensureStaging())
         return std::nullopt;
-    // A running number keeps names apart; the cache file's name, reduced to plain
-    // bytes, keeps them recognisable.
-    std::string name = std::to_string(++m_count) + "-";
-    for (char c : cacheFileName.substr(0, 64))
-        name += IsPlainNameByte(c) ? c : '_';
+    std::string name = PictureStem(cacheFileName, stamp);
     name += '.';
     for (char c : extension.substr(0, 8))
         name += IsPlainNameByte(c) ? c : '_';
@@ -125,6 +137,39 @@ std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
         return std::nullopt;
     m_used += bytes.size();
     return FileUrl(m_final / name);
+}
+
+std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
+                                                  const CacheFileStamp& stamp)
+{
+    if (m_disabled)
+        return std::nullopt;
+    if (!m_previous) {
+        m_previous.emplace();
+        std::error_code ec;
+        for (fs::directory_iterator it(m_final, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const std::size_t dot = name.rfind('.');
+            if (dot != std::string::npos)
+                m_previous->emplace(name.substr(0, dot), name);
+        }
+    }
+    const auto found = m_previous->find(PictureStem(cacheFileName, stamp));
+    if (found == m_previous->end())
+        return std::nullopt;
+    const fs::path from = m_final / found->second;
+    struct stat info
+    {
+    };
+    if (::lstat(from.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !fits(static_cast<std::uint64_t>(info.st_size)) || !ensureStaging())
+        return std::nullopt;
+    // A second name for the same file: the previous page keeps its picture until
+    // this build's page replaces it.
+    if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0)
+        return std::nullopt;
+    m_used += static_cast<std::uint64_t>(info.st_size);
+    return FileUrl(m_final / found->second);
 }
 
 bool ThumbnailFolder::commit()
