@@ -153,10 +153,9 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.options = options;
     request.readRecords = readRecords;
     QtPictureScaler scaler;
-    if (readRecords) {
-        request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
+    request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
+    if (readRecords)
         request.pictureScaler = &scaler;
-    }
     request.formats = LocaleFormats::FromProcessLocale();
     std::string error;
     if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {

@@ -238,8 +238,12 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                          ? IndexStatus::Written
                          : IndexStatus::WriteFailed;
     // The new page names this build's pictures; an unwritten page keeps the old ones.
-    if (thumbnails && outcome.status == IndexStatus::Written)
-        thumbnails->commit();
+    if (outcome.status == IndexStatus::Written) {
+        if (thumbnails)
+            thumbnails->commit();
+        else if (!request.cacheHome.empty())
+            records::RemoveAllThumbnailsOf(request.cacheHome, request.folder);
+    }
     listener.close();
     return outcome;
 }
@@ -265,10 +269,9 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     request.options = host.filterOptions();
     request.pattern = host.filePattern();
     request.readRecords = host.readCacheRecordsChecked();
-    if (request.readRecords) {
-        request.cacheHome = host.cacheHome();
+    request.cacheHome = host.cacheHome();
+    if (request.readRecords)
         request.pictureScaler = host.pictureScaler();
-    }
     request.formats = formats;
     request.clock = clock;
     request.yield = yield;

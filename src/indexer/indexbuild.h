@@ -76,7 +76,8 @@ struct IndexRequest
     LocaleFormats formats;
     /// Read browsers' cache records through their bodies, storing their pictures
     /// under `cacheHome` (the XDG cache home). Off: every file is examined as the
-    /// cached file it is, and the page is exactly as without this option.
+    /// cached file it is, the page is exactly as without this option, and the
+    /// folder's pictures of an earlier build are removed from under `cacheHome`.
     bool readRecords = false;
     std::string cacheHome;
     /// Makes the thumbnails of pictures inside records; without one (or for a

@@ -58,11 +58,13 @@ struct DeleteOutcome
 /// Yes. The selected rows' files are deleted in ascending row order, through the
 /// document's folder and only when they are plain files of it. The document is
 /// then rewritten without the lines of files that are gone. With an empty list
-/// the run ends after the confirmation, deleting and rewriting nothing.
+/// the run ends after the confirmation, deleting and rewriting nothing. The
+/// pictures kept under `cacheHome` for the files that are gone go with them.
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
                                   const std::vector<WizardRow>& rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
-                                  const ConfirmDeleteFn& confirm);
+                                  const ConfirmDeleteFn& confirm,
+                                  const std::filesystem::path& cacheHome = {});
 
 /// Removes the outcome's rows from `rows`, as the window does with its lists.
 void RemoveDeletedRows(std::vector<WizardRow>& rows, const DeleteOutcome& outcome);

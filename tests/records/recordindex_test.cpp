@@ -1,5 +1,6 @@
 #include "indexer/indexbuild.h"
 #include "platform/filelister.h"
+#include "wizard/deletefiles.h"
 #include "wizard/indexreader.h"
 
 #include "platform/textcodec.h"
@@ -253,6 +254,36 @@ TEST(IndexWithRecords, AMediaEntrySplitInHeadAndDataIsListedTwiceAsTheSame)
         EXPECT_EQ(line.find("http://s.test/clip") != std::string::npos,
                   label == "Video" || label == "Sound");
     }
+}
+
+TEST(IndexWithRecords, PicturesGoWithTheFilesTheWizardDeletesAndWithoutRecords)
+{
+    TestDir dir;
+    const fs::path cache = dir.createDir("cache");
+    const fs::path folder = dir.createDir("records");
+    test::WriteRecordFolder(folder);
+    const auto pictures = [&] {
+        std::size_t n = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(cache))
+            n += entry.is_regular_file() ? 1 : 0;
+        return n;
+    };
+    Build(folder, true, cache);
+    ASSERT_EQ(pictures(), 4u);
+    const IndexList list = ReadIndexDocument(folder / "!ndex.htm");
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (list.rows[i].targetPath.ends_with("0000000000000003_0") ||
+            list.rows[i].targetPath.ends_with("page.html"))
+            chosen.push_back(i);
+    }
+    ASSERT_EQ(chosen.size(), 2u);
+    const DeleteOutcome outcome =
+        DeleteSelectedFiles(folder / "!ndex.htm", list.rows, chosen, false, {}, cache);
+    EXPECT_EQ(outcome.filesDeleted, 2u);
+    EXPECT_EQ(pictures(), 3u); // the record's picture went with it
+    Build(folder, false, cache);
+    EXPECT_EQ(pictures(), 0u);
 }
 
 TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)

@@ -1,10 +1,12 @@
 #include "indexer/records/thumbnailfolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace tessaloom::records {
 
@@ -34,19 +36,44 @@ bool IsPlainNameByte(char c)
            c == '_';
 }
 
-// "<plain bytes of the name>-<16 hex>": the hash of the real name and the stamp
-// keeps apart names that reduce alike, and changes when the cache file changes.
+// "<plain bytes of the name>-<16 hex>-": the hash of the real name keeps apart
+// names that reduce alike. Every picture of one cache file begins so.
+std::string PicturePrefix(std::string_view cacheFileName)
+{
+    std::string prefix;
+    for (char c : cacheFileName.substr(0, 64))
+        prefix += IsPlainNameByte(c) ? c : '_';
+    return prefix + "-" + FolderKey(std::string(cacheFileName)) + "-";
+}
+
+// The prefix and a hash of the stamp, which changes when the cache file does.
 std::string PictureStem(std::string_view cacheFileName, const CacheFileStamp& stamp)
 {
-    std::string key(cacheFileName);
-    key += '\0';
-    key += std::to_string(stamp.size);
-    key += '\0';
-    key += std::to_string(stamp.modified);
-    std::string stem;
-    for (char c : cacheFileName.substr(0, 64))
-        stem += IsPlainNameByte(c) ? c : '_';
-    return stem + "-" + FolderKey(key);
+    return PicturePrefix(cacheFileName) +
+           FolderKey(std::to_string(stamp.size) + "/" + std::to_string(stamp.modified));
+}
+
+// A committed folder of one indexed folder: 16 hexadecimal digits.
+bool IsFolderKey(const std::string& name)
+{
+    return name.size() == 16 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// Bytes of the regular files directly in `folder`.
+std::uint64_t FolderBytes(const fs::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info
+        {
+        };
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            total += static_cast<std::uint64_t>(info.st_size);
+    }
+    return total;
 }
 
 fs::path Absolute(const fs::path& p)
@@ -91,7 +118,7 @@ bool WriteNewFile(const fs::path& path, std::string_view bytes)
 
 ThumbnailFolder::ThumbnailFolder(const fs::path& cacheHome, const fs::path& indexedFolder,
                                  std::uint64_t byteBudget)
-    : m_budget(byteBudget)
+    : m_budget(byteBudget), m_storeBudget(byteBudget)
 {
     const fs::path indexed = Absolute(indexedFolder);
     m_root = Absolute(cacheHome) / "Tessaloom" / "thumbnails";
@@ -194,7 +221,72 @@ bool ThumbnailFolder::commit()
     }
     m_stagingMade = false;
     fs::remove_all(old, ec);
+    // The folder's time says when it was last built: the store drops the folders
+    // built longest ago first.
+    ::utimensat(AT_FDCWD, m_final.c_str(), nullptr, 0);
+    trimStore();
     return true;
+}
+
+void ThumbnailFolder::trimStore() const
+{
+    struct Built
+    {
+        fs::path folder;
+        std::int64_t when;
+        std::uint64_t bytes;
+    };
+    std::vector<Built> others;
+    std::uint64_t total = FolderBytes(m_final);
+    std::error_code ec;
+    for (fs::directory_iterator it(m_root, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info
+        {
+        };
+        if (!IsFolderKey(it->path().filename().string()) || it->path() == m_final ||
+            ::lstat(it->path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            continue;
+        const auto when =
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+        others.push_back({it->path(), when, FolderBytes(it->path())});
+        total += others.back().bytes;
+    }
+    std::sort(others.begin(), others.end(),
+              [](const Built& a, const Built& b) { return a.when < b.when; });
+    for (const Built& other : others) {
+        if (total <= m_storeBudget)
+            break;
+        std::error_code removed;
+        fs::remove_all(other.folder, removed);
+        if (!removed)
+            total -= other.bytes;
+    }
+}
+
+void RemoveThumbnailsOf(const fs::path& cacheHome, const fs::path& indexedFolder,
+                        std::string_view cacheFileName)
+{
+    const ThumbnailFolder store(cacheHome, indexedFolder);
+    if (!store.usable())
+        return;
+    const std::string prefix = PicturePrefix(cacheFileName);
+    std::error_code ec;
+    std::vector<fs::path> doomed;
+    for (fs::directory_iterator it(store.folder(), ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().starts_with(prefix))
+            doomed.push_back(it->path());
+    }
+    for (const fs::path& path : doomed)
+        ::unlink(path.c_str());
+}
+
+void RemoveAllThumbnailsOf(const fs::path& cacheHome, const fs::path& indexedFolder)
+{
+    const ThumbnailFolder store(cacheHome, indexedFolder);
+    if (!store.usable())
+        return;
+    std::error_code ec;
+    fs::remove_all(store.folder(), ec);
 }
 
 void ThumbnailFolder::discard()

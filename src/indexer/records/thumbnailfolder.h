@@ -19,12 +19,15 @@ struct CacheFileStamp
 
 /// The pictures of one index build, kept where the browser can draw them: a folder
 /// of the program's own under the cache home, one per indexed folder, replaced as
-/// a whole by each build. Nothing is ever written into the indexed folder itself.
+/// a whole by each build. The folders of all indexed folders together stay within
+/// the budget: after a build, those built longest ago go first. Nothing is ever
+/// written into the indexed folder itself.
 class ThumbnailFolder
 {
 public:
     /// `cacheHome` is the XDG cache home; `indexedFolder` the folder being indexed.
-    /// At most `byteBudget` bytes of pictures are kept; later ones are left out.
+    /// At most `byteBudget` bytes of pictures are kept, in this build (later ones
+    /// are left out) and in the whole store.
     ThumbnailFolder(const std::filesystem::path& cacheHome,
                     const std::filesystem::path& indexedFolder,
                     std::uint64_t byteBudget = 64 * 1024 * 1024);
@@ -34,6 +37,9 @@ public:
 
     /// The folder that holds the pictures once committed.
     const std::filesystem::path& folder() const { return m_final; }
+    /// False when pictures cannot be kept (no cache home, or one inside the
+    /// indexed folder).
+    bool usable() const { return !m_disabled; }
 
     /// Stores one picture, named after its cache file and its stamp, and returns
     /// the address the index page uses for it ("file:///...", percent-encoded).
@@ -53,11 +59,13 @@ private:
     bool ensureStaging();
     void discard();
     bool fits(std::uint64_t bytes) const { return bytes <= m_budget - m_used; }
+    void trimStore() const;
 
     std::filesystem::path m_root;
     std::filesystem::path m_final;
     std::filesystem::path m_staging;
     std::uint64_t m_budget;
+    std::uint64_t m_storeBudget;
     std::uint64_t m_used = 0;
     /// The previous build's pictures by name without extension, read at the first
     /// reuse.
@@ -65,6 +73,16 @@ private:
     bool m_disabled = false;
     bool m_stagingMade = false;
 };
+
+/// Removes the pictures of one cache file of `indexedFolder` (the wizard deleted
+/// it), whatever stamp they were made for.
+void RemoveThumbnailsOf(const std::filesystem::path& cacheHome,
+                        const std::filesystem::path& indexedFolder, std::string_view cacheFileName);
+
+/// Removes the pictures of `indexedFolder` (indexed without records: its page
+/// names none).
+void RemoveAllThumbnailsOf(const std::filesystem::path& cacheHome,
+                           const std::filesystem::path& indexedFolder);
 
 /// "file://" and the path, every byte but letters, digits, "-._~/" percent-encoded,
 /// so the address can stand between double quotes in any HTML attribute.
