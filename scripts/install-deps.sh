@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev
   dpkg-dev file desktop-file-utils
   chromium python3 iproute2
-  zlib1g-dev libbrotli-dev libzstd-dev
+  zlib1g-dev libbrotli-dev libzstd-dev qt6-image-formats-plugins
   xvfb xauth xdotool xdg-utils
 )
 missing=()

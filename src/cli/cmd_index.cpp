@@ -5,6 +5,7 @@
 #include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
 #include "shell/appfolders.h"
+#include "thumbnails/qtpicturescaler.h"
 
 #include <filesystem>
 #include <ostream>
@@ -30,8 +31,9 @@ void PrintIndexHelp(std::ostream& os)
           "  --keep-binary      list untitled binary files too\n"
           "  --records          read the records of today's browsers (Chromium's\n"
           "                     Cache_Data, Firefox's cache2/entries) through their\n"
-          "                     bodies: titles of compressed pages, pictures drawn\n"
-          "                     from copies kept under the cache home, addresses\n"
+          "                     bodies: titles of compressed pages, thumbnails kept\n"
+          "                     under the cache home, addresses (the default)\n"
+          "  --no-records       examine every file as it is on disk, records too\n"
           "  --quiet            no progress line\n"
           "  --help             this text\n"
           "\n"
@@ -94,7 +96,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     IndexOptions options;
     std::string pattern = "*.*";
     bool quiet = false;
-    bool readRecords = false;
+    bool readRecords = true;
     std::string folderArgument;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -120,6 +122,8 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
             options.excludeBinaryFiles = false;
         } else if (arg == "--records") {
             readRecords = true;
+        } else if (arg == "--no-records") {
+            readRecords = false;
         } else if (arg == "--quiet" || arg == "-q") {
             quiet = true;
         } else if (arg.starts_with("-") && arg != "-") {
@@ -148,8 +152,10 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.pattern = pattern;
     request.options = options;
     request.readRecords = readRecords;
+    QtPictureScaler scaler;
+    request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
     if (readRecords)
-        request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
+        request.pictureScaler = &scaler;
     request.formats = LocaleFormats::FromProcessLocale();
     std::string error;
     if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {

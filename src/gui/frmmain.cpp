@@ -114,8 +114,8 @@ void frmMain::createMenus()
     MenuFileCopyPath =
         add(MenuFile, "MenuFileCopyPath", QStringLiteral("&Copy Current Path to Clipboard"), {},
             &frmMain::MenuFileCopyPath_Click);
-    // Beyond the original menu: reading today's browsers' cache records, off
-    // until the user ticks it.
+    // Beyond the original menu: reading today's browsers' cache records, on
+    // until the user unticks it.
     MenuFileReadRecords =
         add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read &Browser Cache Records"), {},
             &frmMain::MenuFileReadRecords_Click);
@@ -793,6 +793,11 @@ bool frmMain::readCacheRecordsChecked()
 std::string frmMain::cacheHome()
 {
     return Program().folders().cacheHome;
+}
+
+records::PictureScaler* frmMain::pictureScaler()
+{
+    return &m_pictureScaler;
 }
 
 bool frmMain::openInBrowser(const std::string& path)

@@ -3,6 +3,7 @@
 #include "indexer/indexbuild.h"
 #include "mainwindow/mainlayout.h"
 #include "mainwindow/mainoptions.h"
+#include "thumbnails/qtpicturescaler.h"
 
 #include <QMainWindow>
 
@@ -69,6 +70,7 @@ public:
     bool launchWizardChecked() override;
     bool readCacheRecordsChecked() override;
     std::string cacheHome() override;
+    records::PictureScaler* pictureScaler() override;
     bool openInBrowser(const std::string& path) override;
     void showError(std::string_view title, std::string_view text) override;
     void showWizardModal() override;
@@ -131,6 +133,7 @@ private:
     /// The folder last shown on each volume, so that going back to a volume
     /// returns to where the user was on it.
     std::map<std::string, std::string> m_volumeFolders;
+    QtPictureScaler m_pictureScaler;
 
     QLabel* lblDrives = nullptr;
     DriveListBox* Drv_DriveList = nullptr;

@@ -369,8 +369,9 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
 
     // The rows belong to the document they were read from, whatever gblIndexPath
     // says by now.
-    const DeleteOutcome outcome = DeleteSelectedFiles(m_document, m_documentFolder, m_model->rows(),
-                                                      selected, confirmDeletions, confirm);
+    const DeleteOutcome outcome =
+        DeleteSelectedFiles(m_document, m_documentFolder, m_model->rows(), selected,
+                            confirmDeletions, confirm, Program().folders().cacheHome);
     if (!outcome.confirmed)
         return;
     // Named before the rows are renumbered.

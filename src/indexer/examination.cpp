@@ -301,6 +301,8 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
     if (facts) {
         facts->exists = file.found;
         facts->modified = file.found ? file.info.st_mtime : 0;
+        facts->size =
+            file.found ? static_cast<std::uint64_t>(std::max<off_t>(file.info.st_size, 0)) : 0;
     }
     if (file.fd) {
         const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
@@ -320,6 +322,10 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
                 buffer.assign(head->data(), head->size());
                 got = want;
                 read = true;
+                static constexpr std::string_view kChromiumMagic =
+                    "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
+                record->chromiumSparseData =
+                    fileName.ends_with("_s") && head->starts_with(kChromiumMagic);
             }
         }
         if (!read) {

@@ -2,6 +2,7 @@
 
 #include "platform/callbacks.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -54,6 +55,7 @@ struct CachedFileFacts
 {
     bool exists = false;      // false when it vanished since it was listed
     std::time_t modified = 0; // last-modified time when it exists
+    std::uint64_t size = 0;
 };
 
 /// What reading a browser's cache record adds to the examination.
@@ -63,6 +65,10 @@ struct RecordFacts
     std::string url;              // the address the browser fetched the body from
     std::string picture;          // the decoded picture, whole, when the record holds one
     std::string pictureExtension; // "png", "jpg", ... to store it under
+    /// Not a record, but the data half "<hash>_s" of a Chromium entry whose head
+    /// is in "<hash>_0" (media fetched in ranges): it begins as every Chromium
+    /// entry file does.
+    bool chromiumSparseData = false;
 };
 
 /// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that

@@ -1,6 +1,7 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
+#include "indexer/records/picturescaler.h"
 #include "indexer/records/thumbnailfolder.h"
 #include "platform/filedescriptor.h"
 #include "platform/replacealltext.h"
@@ -18,6 +19,26 @@ namespace tessaloom {
 namespace {
 
 constexpr std::size_t kFolderTextChars = 99;
+// A picture no decoder reads is stored as it is, up to this size.
+constexpr std::size_t kMaxCopiedPictureBytes = 4 * 1024 * 1024;
+
+// Where the page draws a record's picture from: the thumbnail of an unchanged
+// cache file kept from the last build, else a new one, else a copy.
+std::optional<std::string> StorePicture(records::ThumbnailFolder& thumbnails,
+                                        records::PictureScaler* scaler, const std::string& name,
+                                        const CachedFileFacts& facts, const RecordFacts& record)
+{
+    const records::CacheFileStamp stamp{facts.size, static_cast<std::int64_t>(facts.modified)};
+    if (auto kept = thumbnails.reuse(name, stamp))
+        return kept;
+    if (scaler) {
+        if (auto made = scaler->makeThumbnail(record.picture))
+            return thumbnails.add(name, made->extension, made->bytes, stamp);
+    }
+    if (record.picture.size() > kMaxCopiedPictureBytes)
+        return std::nullopt;
+    return thumbnails.add(name, record.pictureExtension, record.picture, stamp);
+}
 
 std::string FolderText(const std::string& folder)
 {
@@ -121,6 +142,11 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (request.readRecords)
         thumbnails.emplace(request.cacheHome, request.folder);
     RecordFacts record;
+    // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
+    // sorts after it, holds the data and is listed as the same thing.
+    std::string headStem;
+    Examination headExam;
+    std::string headUrl;
     int imagesFiltered = 0;
     int binaryFiltered = 0;
     int lastRefreshSecond = 0;
@@ -165,6 +191,16 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         CachedFileFacts facts;
         Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
                                              request.yield, &facts, thumbnails ? &record : nullptr);
+        if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
+            headStem = name.substr(0, name.size() - 2);
+            headExam = exam;
+            headUrl = record.url;
+        } else if (record.chromiumSparseData && !headStem.empty() &&
+                   name.size() == headStem.size() + 2 && name.starts_with(headStem)) {
+            exam = headExam;
+            record.isRecord = true;
+            record.url = headUrl;
+        }
         const bool isImage = exam.kind == FileKind::Image;
         const bool isSound = exam.kind == FileKind::Sound;
         if (isImage && options.excludeImages)
@@ -182,10 +218,11 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
             entries.push_back(
                 {MakeDateKey(ToLocalDateTime(facts.modified)), std::move(exam.label), name});
             if (record.isRecord) {
+                entries.back().fromRecord = true;
                 entries.back().url = std::move(record.url);
                 if (!record.picture.empty()) {
                     if (auto stored =
-                            thumbnails->add(name, record.pictureExtension, record.picture))
+                            StorePicture(*thumbnails, request.pictureScaler, name, facts, record))
                         entries.back().pictureSource = std::move(*stored);
                 }
             }
@@ -210,8 +247,12 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                          ? IndexStatus::Written
                          : IndexStatus::WriteFailed;
     // The new page names this build's pictures; an unwritten page keeps the old ones.
-    if (thumbnails && outcome.status == IndexStatus::Written)
-        thumbnails->commit();
+    if (outcome.status == IndexStatus::Written) {
+        if (thumbnails)
+            thumbnails->commit();
+        else if (!request.cacheHome.empty())
+            records::RemoveAllThumbnailsOf(request.cacheHome, request.folder);
+    }
     listener.close();
     return outcome;
 }
@@ -237,8 +278,9 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     request.options = host.filterOptions();
     request.pattern = host.filePattern();
     request.readRecords = host.readCacheRecordsChecked();
+    request.cacheHome = host.cacheHome();
     if (request.readRecords)
-        request.cacheHome = host.cacheHome();
+        request.pictureScaler = host.pictureScaler();
     request.formats = formats;
     request.clock = clock;
     request.yield = yield;

@@ -11,6 +11,10 @@
 
 namespace tessaloom {
 
+namespace records {
+class PictureScaler;
+}
+
 /// The three filters of an index build.
 struct IndexOptions
 {
@@ -72,9 +76,13 @@ struct IndexRequest
     LocaleFormats formats;
     /// Read browsers' cache records through their bodies, storing their pictures
     /// under `cacheHome` (the XDG cache home). Off: every file is examined as the
-    /// cached file it is, and the page is exactly as without this option.
+    /// cached file it is, the page is exactly as without this option, and the
+    /// folder's pictures of an earlier build are removed from under `cacheHome`.
     bool readRecords = false;
     std::string cacheHome;
+    /// Makes the thumbnails of pictures inside records; without one (or for a
+    /// picture it cannot read) a bounded copy of the picture is stored.
+    records::PictureScaler* pictureScaler = nullptr;
     ClockFn clock; // the current time; defaults to the system clock
     YieldFn yield; // lets window events run; may be empty
 };
@@ -136,6 +144,8 @@ public:
     virtual bool readCacheRecordsChecked() { return false; }
     /// The XDG cache home, under which pictures inside records are stored.
     virtual std::string cacheHome() { return {}; }
+    /// Makes the thumbnails of pictures inside records; none: copies are stored.
+    virtual records::PictureScaler* pictureScaler() { return nullptr; }
     /// Opens a document with the desktop's default handler; false on failure.
     virtual bool openInBrowser(const std::string& path) = 0;
     /// A message box with the error icon.

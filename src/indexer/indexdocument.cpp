@@ -4,6 +4,7 @@
 #include "platform/atomicfile.h"
 #include "platform/textcodec.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tessaloom {
@@ -236,6 +237,21 @@ void AddressLine(std::string& line, const IndexEntry& entry)
 
 } // namespace
 
+// A record's title is text: "&" must show as itself, so it is written as a reference
+// (which the index reader decodes back).
+std::string EscapeText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (const char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else
+            out += c;
+    }
+    return EscapeMarkup(out);
+}
+
 std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 {
     using namespace entryline;
@@ -269,7 +285,7 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         line += link;
         line += '"';
         line += kTitleStart;
-        line += EscapeMarkup(title);
+        line += entry.fromRecord ? EscapeText(title) : EscapeMarkup(title);
         line += kLinkEnd;
         AddressLine(line, entry);
         line += "<br>";
@@ -283,13 +299,22 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 std::string BuildIndexDocument(const IndexDocumentHeader& header,
                                const std::vector<IndexEntry>& entries)
 {
+    // Titles read from records are UTF-8: the page then holds nothing else and
+    // says so, so that no browser guesses its charset.
+    const bool utf8 = std::any_of(entries.begin(), entries.end(),
+                                  [](const IndexEntry& e) { return e.fromRecord; });
+    const auto text = [utf8](std::string_view bytes) {
+        return utf8 ? ToDisplayUtf8(bytes) : std::string(bytes);
+    };
     // The folder and the pattern may hold any byte but "/" and NUL: markup in them
     // must show as text, as in titles.
-    const std::string folderAndPattern = EscapeMarkup(header.folder + "/" + header.pattern);
+    const std::string folderAndPattern = EscapeMarkup(text(header.folder + "/" + header.pattern));
     std::string doc;
     doc.reserve(4096 + entries.size() * 256);
     Line(doc, "<HTML>");
     Line(doc, "<HEAD>");
+    if (utf8)
+        Line(doc, "<meta charset=\"utf-8\">");
     Line(doc, "<TITLE>Index for " + folderAndPattern + "</TITLE>");
     Line(doc, "</HEAD>");
     Line(doc, "<A NAME=TOP>");
@@ -319,7 +344,14 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
             Line(doc, "</tr>");
             Line(doc, "<tr>");
         }
-        Line(doc, EntryCellLine(entries[i], header.formats));
+        const IndexEntry& entry = entries[i];
+        if (utf8 && !entry.fromRecord && !IsValidUtf8(entry.label)) {
+            IndexEntry converted = entry;
+            converted.label = ToDisplayUtf8(entry.label);
+            Line(doc, EntryCellLine(converted, header.formats));
+        } else {
+            Line(doc, EntryCellLine(entry, header.formats));
+        }
     }
     Line(doc, "</tr>");
     Line(doc, "</td>");

@@ -29,6 +29,10 @@ struct IndexEntry
     /// draw. Both empty: the cell is exactly as for any cached file.
     std::string url{};
     std::string pictureSource{};
+    /// Read as a browser's cache record: the label is the text a browser shows,
+    /// in UTF-8, references already decoded. A page holding such an entry is
+    /// written in UTF-8 and says so; one without is exactly as before.
+    bool fromRecord = false;
 };
 
 /// Everything written into a document besides its entries.

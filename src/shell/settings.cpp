@@ -101,7 +101,7 @@ Settings LoadSettings(const std::string& path)
     s.minimumFileCount = DecodeNumber(read(kKeyMinimumFileCount, "10"));
     s.confirmDeletions = DecodeBoolean(read(kKeyConfirmDeletions, "TRUE"));
     s.showQuickStart = DecodeYesNo(read(kKeyShowQuickStart, "YES"));
-    s.readCacheRecords = DecodeBoolean(read(kKeyReadCacheRecords, "FALSE"));
+    s.readCacheRecords = DecodeBoolean(read(kKeyReadCacheRecords, "TRUE"));
     return s;
 }
 

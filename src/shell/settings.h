@@ -36,8 +36,9 @@ struct Settings
     std::int32_t minimumFileCount = 0;
     bool confirmDeletions = false;
     bool showQuickStart = false;
-    /// Read browsers' cache records through their bodies (off unless chosen).
-    bool readCacheRecords = false;
+    /// Read browsers' cache records through their bodies (on unless turned off:
+    /// today's browsers keep nothing else).
+    bool readCacheRecords = true;
 };
 
 /// True exactly when `text` in upper case is "TRUE" ("1" and "on" are false).
@@ -99,8 +100,8 @@ bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path);
 
 /// The File menu's "Read Browser Cache Records" toggled: "Read Cache Records" =
 /// "True" or "False", written at once (the main window's closing does not write
-/// it, so a settings file never gains the key until the user chooses), and the
-/// record follows.
+/// it, so a settings file never gains the key until the user chooses; a missing
+/// key reads as "True"), and the record follows.
 bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path);
 
 } // namespace tessaloom

@@ -1,5 +1,7 @@
 #include "wizard/deletefiles.h"
 
+#include "indexer/records/thumbnailfolder.h"
+
 #include "wizard/indexfolder.h"
 #include "wizard/indexpath.h"
 
@@ -38,7 +40,8 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
                                   const FolderIdentity& readFrom,
                                   const std::vector<WizardRow>& rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
-                                  const ConfirmDeleteFn& confirm)
+                                  const ConfirmDeleteFn& confirm,
+                                  const std::filesystem::path& cacheHome)
 {
     DeleteOutcome outcome;
     if (confirmDeletions) {
@@ -79,9 +82,11 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
         } else if (folder.removeFile(name, &error)) {
             ++outcome.filesDeleted;
             outcome.removedRows.push_back(row);
+            records::RemoveThumbnailsOf(cacheHome, absolute.parent_path(), name);
         } else if (folder.isGone(name)) {
             // Gone already (deleted by another program): its row goes too.
             outcome.removedRows.push_back(row);
+            records::RemoveThumbnailsOf(cacheHome, absolute.parent_path(), name);
         } else {
             outcome.notDeleted.emplace_back(row, std::move(error));
         }

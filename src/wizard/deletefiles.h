@@ -62,11 +62,13 @@ struct DeleteOutcome
 /// elsewhere meanwhile), nothing is deleted or rewritten and every selected row
 /// stays, with the reason. With an empty list the run ends after the
 /// confirmation, deleting and rewriting nothing.
+/// The pictures kept under `cacheHome` for the files that are gone go with them.
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
                                   const FolderIdentity& readFrom,
                                   const std::vector<WizardRow>& rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
-                                  const ConfirmDeleteFn& confirm);
+                                  const ConfirmDeleteFn& confirm,
+                                  const std::filesystem::path& cacheHome = {});
 
 /// Removes the outcome's rows from `rows`, as the window does with its lists.
 void RemoveDeletedRows(std::vector<WizardRow>& rows, const DeleteOutcome& outcome);

@@ -554,7 +554,7 @@ private slots:
         QVERIFY(!child<QCheckBox>(*again, "chkLaunchBrowser")->isChecked());
     }
 
-    void readRecordsMenuItemIsOffUntilTickedAndKept()
+    void readRecordsMenuItemIsOnUntilUntickedAndKept()
     {
         startUser(QByteArray("[General]\n"));
         WriteFile(folderList(), QByteArray());
@@ -564,24 +564,24 @@ private slots:
         QVERIFY(item);
         QCOMPARE(item->text(), QStringLiteral("Read &Browser Cache Records"));
         QVERIFY(item->isCheckable());
-        QVERIFY(!item->isChecked());
-        QVERIFY(!w->readCacheRecordsChecked());
+        QVERIFY(item->isChecked());
+        QVERIFY(w->readCacheRecordsChecked());
         QCOMPARE(ReadSetting("General", "Read Cache Records", "absent", ini),
                  std::string("absent"));
-
-        item->trigger();
-        QVERIFY(w->readCacheRecordsChecked());
-        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("True"));
         QCOMPARE(QString::fromStdString(w->cacheHome()), m_home->filePath(QStringLiteral("cache")));
 
-        // The next start shows it ticked; unticking is saved too.
+        item->trigger();
+        QVERIFY(!w->readCacheRecordsChecked());
+        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("False"));
+
+        // The next start shows it unticked; ticking again is saved too.
         w.reset();
         reloadProgram();
         auto again = openWindow();
-        QAction* ticked = again->findChild<QAction*>(QStringLiteral("MenuFileReadRecords"));
-        QVERIFY(ticked->isChecked());
-        ticked->trigger();
-        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("False"));
+        QAction* unticked = again->findChild<QAction*>(QStringLiteral("MenuFileReadRecords"));
+        QVERIFY(!unticked->isChecked());
+        unticked->trigger();
+        QCOMPARE(ReadSetting("General", "Read Cache Records", "?", ini), std::string("True"));
     }
 
     void everyCaptionAndShortcut()

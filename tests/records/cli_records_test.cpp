@@ -36,7 +36,7 @@ private:
     std::optional<std::string> m_old;
 };
 
-TEST(CliRecords, TheOptionReadsRecordsAndStoresPicturesUnderTheCacheHome)
+TEST(CliRecords, RecordsAreReadByDefaultAndStorePicturesUnderTheCacheHome)
 {
     TestDir dir;
     const auto cache = dir.createDir("cache");
@@ -50,18 +50,24 @@ TEST(CliRecords, TheOptionReadsRecordsAndStoresPicturesUnderTheCacheHome)
         bool picturesStored;
     };
     const Case cases[] = {
-        {{"index", folder.string()},
+        {{"index", "--no-records", folder.string()},
          "Files Indexed: 6\nImages Filtered: 0\nBinary Files Filtered: 8\n",
          false},
+        {{"index", folder.string()},
+         "Files Indexed: 13\nImages Filtered: 0\nBinary Files Filtered: 1\n",
+         true},
         {{"index", "--records", folder.string()},
          "Files Indexed: 13\nImages Filtered: 0\nBinary Files Filtered: 1\n",
          true},
-        {{"index", "--records", "--exclude-images", folder.string()},
+        {{"index", "--records", "--no-records", folder.string()},
+         "Files Indexed: 6\nImages Filtered: 0\nBinary Files Filtered: 8\n",
+         false},
+        {{"index", "--exclude-images", folder.string()},
          "Files Indexed: 8\nImages Filtered: 5\nBinary Files Filtered: 1\n",
          false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.size());
+        SCOPED_TRACE(c.args[1]);
         std::filesystem::remove_all(cache / "Tessaloom");
         std::ostringstream out, err;
         Streams streams{out, err, false};
@@ -69,16 +75,17 @@ TEST(CliRecords, TheOptionReadsRecordsAndStoresPicturesUnderTheCacheHome)
         EXPECT_EQ(out.str(), (folder / "!ndex.htm").string() + "\n" + c.counts);
         const std::string document = ReadWholeFile(folder / "!ndex.htm");
         EXPECT_EQ(document.find("file://") != std::string::npos, c.picturesStored);
-        EXPECT_EQ(std::filesystem::exists(cache / "Tessaloom" / "thumbnails"), c.args.size() > 2);
+        EXPECT_EQ(std::filesystem::exists(cache / "Tessaloom" / "thumbnails"), c.picturesStored);
     }
 }
 
-TEST(CliRecords, HelpNamesTheOption)
+TEST(CliRecords, HelpNamesBothOptions)
 {
     std::ostringstream out, err;
     Streams streams{out, err, false};
     ASSERT_EQ(cli::Run({"index", "--help"}, streams), kExitOk);
     EXPECT_NE(out.str().find("--records"), std::string::npos);
+    EXPECT_NE(out.str().find("--no-records"), std::string::npos);
 }
 
 } // namespace

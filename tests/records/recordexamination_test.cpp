@@ -130,12 +130,31 @@ TEST(ExamineRecord, LabelAndKindByMediaTypeThroughTheDecodedBody)
          std::string(kSoundLabel),
          FileKind::Sound,
          ""},
-        {"binary",
+        {"video",
          {"http://s.test/v", OkHead("video/mp4"),
           std::string("\0\0\0\x18"
                       "ftypmp42\x90",
                       13)},
+         std::string(kVideoLabel),
+         FileKind::Other,
+         ""},
+        {"binary",
+         {"http://s.test/v", OkHead("application/octet-stream"),
+          std::string("\0\0\0\x18"
+                      "ftypmp42\x90",
+                      13)},
          std::string(kUntitledBinaryLabel),
+         FileKind::Other,
+         ""},
+        {"json",
+         {"http://s.test/d", OkHead("application/json", "br"),
+          test::Brotli("{\"t\":\"<title>no\u00e9</title>\"}")},
+         std::string(kDataLabel),
+         FileKind::Other,
+         ""},
+        {"page whose bytes are not ASCII",
+         {"http://s.test/p", OkHead("text/html"), "<p>\xC3\xA9t\xC3\xA9</p>"},
+         std::string(kUntitledLabel),
          FileKind::Other,
          ""},
         {"plain text",
@@ -159,28 +178,34 @@ TEST(ExamineRecord, LabelAndKindByMediaTypeThroughTheDecodedBody)
     }
 }
 
-TEST(ExamineRecord, TitlesFarIntoACompressedPageAreFoundAsInAPlainOne)
+TEST(ExamineRecord, TitlesFarIntoAPageAreFound)
 {
     // The decoder stops early only once the title cannot change: these titles are
-    // decided by tags beyond the first kilobytes, or by a later heading.
+    // decided by tags beyond the first kilobytes, or by a later heading; today's
+    // pages put a few hundred kilobytes of script before their title.
     const std::string filler(40'000, ' ');
-    const std::vector<std::string> pages = {
-        filler + "<title>Far</title>",
-        "<title>" + filler + "Wide</title>",
-        "<title></title>" + filler + "<h1>Heading</h1>",
-        "<h2>Second</h2>" + filler + "<title>First</title>",
-        std::string(99'990, 'x') + "<title>Cut</title>", // ends past the examined bytes
-        "<title>Near</title>" + filler + "<h1>x</h1>",
+    const std::string script =
+        "<script>" + std::string(300'000, 'x') + "'<title>no</title>'</script>";
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {filler + "<title>Far</title>", "Far"},
+        {"<title>" + filler + "Wide</title>", "Wide"},
+        {"<title></title>" + filler + "<h1>Heading</h1>", "Heading"},
+        {"<h2>Second</h2>" + filler + "<title>First</title>", "First"},
+        {std::string(99'990, 'x') + "<title>Cut</title>", "Cut"},
+        {"<title>Near</title>" + filler + "<h1>x</h1>", "Near"},
+        {"<head>" + script + "<title data-rh=\"true\">After the script</title>",
+         "After the script"},
+        {std::string(5 << 20, ' ') + "<title>Too far</title>", std::string(kUntitledLabel)},
     };
-    for (const std::string& page : pages) {
-        const std::string expected =
-            ExamineContent("0123456789abcdef_0", page.substr(0, kExaminedBytes), "!ndex.htm").label;
+    for (const auto& [page, expected] : pages) {
         for (const auto& [formatName, build] : kFormats) {
-            SCOPED_TRACE(std::string(formatName) + ": " + expected);
-            const auto found =
-                Examine(build({"http://s.test/", OkHead("text/html", "gzip"), test::Gzip(page)}));
-            ASSERT_TRUE(found);
-            EXPECT_EQ(found->examination.label, expected);
+            for (const char* coding : {"gzip", ""}) {
+                SCOPED_TRACE(std::string(formatName) + ": " + expected + " " + coding);
+                const auto found = Examine(build({"http://s.test/", OkHead("text/html", coding),
+                                                  *coding ? test::Gzip(page) : page}));
+                ASSERT_TRUE(found);
+                EXPECT_EQ(found->examination.label, expected);
+            }
         }
     }
 }
@@ -281,7 +306,10 @@ TEST(ClassifyMediaType, Table)
         {"font/woff", MediaClass::Font},
         {"application/vnd.ms-fontobject", MediaClass::Font},
         {"audio/mpeg", MediaClass::Sound},
-        {"application/json", MediaClass::Other},
+        {"video/webm", MediaClass::Video},
+        {"application/json", MediaClass::Data},
+        {"application/manifest+json", MediaClass::Data},
+        {"application/octet-stream", MediaClass::Other},
         {"", MediaClass::Other},
     };
     for (const auto& [type, expected] : table)

@@ -1,7 +1,10 @@
 #include "indexer/indexbuild.h"
 #include "platform/filelister.h"
+#include "wizard/deletefiles.h"
 #include "wizard/indexreader.h"
 
+#include "platform/textcodec.h"
+#include "support/recordbuilder.h"
 #include "support/recordfolder.h"
 #include "support/testdir.h"
 
@@ -174,6 +177,113 @@ TEST(IndexWithRecords, TheWizardListsTheRecordsOfAPageBuiltEitherWay)
             EXPECT_NE(list.rows[2].displayText.find("\tImage"), std::string::npos);
         }
     }
+}
+
+TEST(IndexWithRecords, TitlesInAnyCharsetReadBackInUtf8)
+{
+    TestDir dir;
+    const fs::path folder = dir.createDir("records");
+    const auto record = [&](const char* name, const std::string& head, const std::string& body) {
+        dir.createFile(std::string("records/") + name,
+                       test::ChromiumRecord({"http://s.test/", head, body}));
+    };
+    record("0000000000000001_0", test::OkHead("text/html; charset=windows-1252"),
+           "<title>Caf\xE9</title>");
+    record("0000000000000002_0", test::OkHead("text/html", "gzip"),
+           test::Gzip("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=shift_jis\">"
+                      "<title>\x93\xfa\x96\x7b</title>"));
+    record("0000000000000003_0", test::OkHead("text/html"),
+           "<title>Tom &amp; Jerry &lt;3 &#x1F600;</title>");
+    dir.createFile("records/plain.htm", "<title>Caf\xE9 &amp; plain</title>");
+    const Built built = Build(folder, true, dir.createDir("cache"));
+    // Once: the page says it is UTF-8, right in its head, and is.
+    EXPECT_EQ(built.document.find("<HTML>\r\n<HEAD>\r\n<meta charset=\"utf-8\">\r\n"), 0u);
+    EXPECT_TRUE(IsValidUtf8(built.document));
+    const IndexList list = ReadIndexDocument(folder / "!ndex.htm");
+    ASSERT_EQ(list.status, IndexListStatus::Loaded);
+    std::vector<std::string> titles;
+    for (const WizardRow& row : list.rows)
+        titles.push_back(row.displayText.substr(row.displayText.find('\t') + 1));
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Caf\xC3\xA9", "Caf\xC3\xA9 & plain",
+                                                "Tom & Jerry <3 \xF0\x9F\x98\x80",
+                                                "\xE6\x97\xA5\xE6\x9C\xAC"}));
+
+    // A folder of plain files is written byte for byte as without records.
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    dir.createFile("records/plain.htm", "<title>Caf\xE9 &amp; plain</title>");
+    dir.createFile("records/photo.jpg", "\xFF\xD8\xFF\xE0");
+    const std::string withRecords = Build(folder, true, dir / "cache").document;
+    EXPECT_EQ(withRecords, Build(folder, false, dir / "cache").document);
+    EXPECT_EQ(withRecords.find("charset"), std::string::npos);
+}
+
+TEST(IndexWithRecords, AMediaEntrySplitInHeadAndDataIsListedTwiceAsTheSame)
+{
+    TestDir dir;
+    const std::string magic = "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
+    const std::string data = magic + std::string("\x05\0\0\0\x80\x90 sparse ranges", 22);
+    const auto head = [](const char* type) {
+        return test::ChromiumRecord({"http://s.test/clip", test::OkHead(type), ""});
+    };
+    dir.createFile("records/00000000000000a1_0", head("video/mp4"));
+    dir.createFile("records/00000000000000a1_s", data);
+    dir.createFile("records/00000000000000b2_0", head("audio/ogg"));
+    dir.createFile("records/00000000000000b2_1", "stream two");
+    dir.createFile("records/00000000000000b2_s", data);
+    dir.createFile("records/00000000000000c3_s", data); // no head
+    dir.createFile("records/00000000000000d4_0", "\x90 not a record");
+    dir.createFile("records/00000000000000d4_s", data); // head is no record
+    dir.createFile("records/00000000000000e5_0", head("text/css"));
+    dir.createFile("records/00000000000000e5_s", "\x90 not Chromium's"); // data is not
+    const Built built = Build(dir / "records", true, dir.createDir("cache"), false);
+    const std::map<std::string, std::string> expected = {
+        {"00000000000000a1_0", "Video"},
+        {"00000000000000a1_s", "Video"},
+        {"00000000000000b2_0", "Sound"},
+        {"00000000000000b2_s", "Sound"},
+        {"00000000000000c3_s", "Untitled (binary)"},
+        {"00000000000000d4_s", "Untitled (binary)"},
+        {"00000000000000e5_s", "Untitled (binary)"},
+    };
+    for (const auto& [name, label] : expected) {
+        SCOPED_TRACE(name);
+        const std::string line = LineFor(built.document, name);
+        EXPECT_NE(line.find("align=center>" + label + "</a>"), std::string::npos) << line;
+        EXPECT_EQ(line.find("http://s.test/clip") != std::string::npos,
+                  label == "Video" || label == "Sound");
+    }
+}
+
+TEST(IndexWithRecords, PicturesGoWithTheFilesTheWizardDeletesAndWithoutRecords)
+{
+    TestDir dir;
+    const fs::path cache = dir.createDir("cache");
+    const fs::path folder = dir.createDir("records");
+    test::WriteRecordFolder(folder);
+    const auto pictures = [&] {
+        std::size_t n = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(cache))
+            n += entry.is_regular_file() ? 1 : 0;
+        return n;
+    };
+    Build(folder, true, cache);
+    ASSERT_EQ(pictures(), 4u);
+    const IndexList list = ReadIndexDocument(folder / "!ndex.htm");
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        if (list.rows[i].targetPath.ends_with("0000000000000003_0") ||
+            list.rows[i].targetPath.ends_with("page.html"))
+            chosen.push_back(i);
+    }
+    ASSERT_EQ(chosen.size(), 2u);
+    const DeleteOutcome outcome =
+        DeleteSelectedFiles(folder / "!ndex.htm", list.folder, list.rows, chosen, false, {}, cache);
+    EXPECT_EQ(outcome.filesDeleted, 2u);
+    EXPECT_EQ(pictures(), 3u); // the record's picture went with it
+    Build(folder, false, cache);
+    EXPECT_EQ(pictures(), 0u);
 }
 
 TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)

@@ -175,6 +175,85 @@ TEST(ThumbnailFolder, FailedCommitKeepsThePreviousPictures)
     EXPECT_EQ(test::ReadWholeFile(previous), "first");
 }
 
+TEST(ThumbnailFolder, TheThumbnailOfAnUnchangedCacheFileIsReused)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("c");
+    const fs::path indexed = dir.createDir("i");
+    const CacheFileStamp stamp{1234, 1700000000};
+    fs::path first;
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        EXPECT_FALSE(thumbs.reuse("a_0", stamp)); // nothing before the first build
+        const auto url = thumbs.add("a_0", "webp", "THUMB", stamp);
+        ASSERT_TRUE(url && thumbs.commit());
+        first = PathOf(*url);
+    }
+    ThumbnailFolder thumbs(cacheHome, indexed);
+    EXPECT_FALSE(thumbs.reuse("a_0", {1234, 1700000001})); // touched since
+    EXPECT_FALSE(thumbs.reuse("a_0", {1235, 1700000000})); // grown since
+    EXPECT_FALSE(thumbs.reuse("b_0", stamp));              // another file
+    const auto again = thumbs.reuse("a_0", stamp);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(PathOf(*again), first);
+    EXPECT_EQ(test::ReadWholeFile(first), "THUMB"); // the previous page still draws it
+    ASSERT_TRUE(thumbs.commit());
+    EXPECT_EQ(test::ReadWholeFile(first), "THUMB");
+    EXPECT_EQ(CountFiles(thumbs.folder()), 1u);
+}
+
+TEST(ThumbnailFolder, TheWholeStoreStaysWithinItsBudget)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("store");
+    const auto build = [&](const char* folder, std::size_t bytes) {
+        ThumbnailFolder thumbs(cacheHome, dir.path() / folder, 100);
+        EXPECT_TRUE(thumbs.add("p_0", "png", std::string(bytes, 'x')));
+        EXPECT_TRUE(thumbs.commit());
+        return thumbs.folder();
+    };
+    for (const char* folder : {"a", "b", "c", "d"})
+        fs::create_directory(dir.path() / folder);
+    const fs::path a = build("a", 40);
+    const fs::path b = build("b", 40);
+    EXPECT_TRUE(fs::exists(a) && fs::exists(b));
+    const fs::path c = build("c", 40); // 120: the folder built longest ago goes
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_TRUE(fs::exists(b) && fs::exists(c));
+    build("b", 40); // built again: now c is the oldest
+    const fs::path d = build("d", 30);
+    EXPECT_FALSE(fs::exists(c));
+    EXPECT_TRUE(fs::exists(b) && fs::exists(d));
+}
+
+TEST(ThumbnailFolder, PicturesGoWithTheirCacheFileOrTheirFolder)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("c");
+    const fs::path indexed = dir.createDir("i");
+    ThumbnailFolder thumbs(cacheHome, indexed);
+    for (const char* name : {"a_0", "a_00", "a 0", "b_0"})
+        ASSERT_TRUE(thumbs.add(name, "png", name, {1, 2}));
+    ASSERT_TRUE(thumbs.commit());
+    RemoveThumbnailsOf(cacheHome, indexed, "a_0");
+    RemoveThumbnailsOf(cacheHome, indexed, "never indexed");
+    RemoveThumbnailsOf("", indexed, "b_0");
+    EXPECT_EQ(CountFiles(thumbs.folder()), 3u);
+    ThumbnailFolder next(cacheHome, indexed);
+    EXPECT_FALSE(next.reuse("a_0", {1, 2}));
+    EXPECT_TRUE(next.reuse("a_00", {1, 2}));
+    RemoveAllThumbnailsOf(cacheHome, indexed);
+    EXPECT_FALSE(fs::exists(thumbs.folder()));
+    // A store inside the indexed folder is never touched.
+    const fs::path inner = ThumbnailFolder(indexed / "inside", indexed).folder();
+    fs::create_directories(inner);
+    const fs::path mine =
+        dir.createFile(fs::relative(inner / "a_0-mine", dir.path()).string(), "x");
+    RemoveAllThumbnailsOf(indexed / "inside", indexed);
+    RemoveThumbnailsOf(indexed / "inside", indexed, "a_0");
+    EXPECT_TRUE(fs::exists(mine));
+}
+
 TEST(FileUrl, EscapesEverythingButPlainBytes)
 {
     EXPECT_EQ(FileUrl("/home/a b/c\"d'e<f>&,%.png"),

@@ -154,11 +154,11 @@ TEST(Settings, ExitWriteFollowsTheCheckBoxStates)
     EXPECT_FALSE(LoadSettings(path).confirmDeletions);
 }
 
-TEST(Settings, ReadCacheRecordsIsOffUntilChosenAndNeverWrittenOnExit)
+TEST(Settings, ReadCacheRecordsIsOnUntilTurnedOffAndNeverWrittenOnExit)
 {
     test::TestDir dir;
     const std::string path = (dir / "TSL.INI").string();
-    EXPECT_FALSE(LoadSettings(path).readCacheRecords);
+    EXPECT_TRUE(LoadSettings(path).readCacheRecords);
     // The window's closing leaves the key alone, whatever else it writes.
     ASSERT_TRUE(WriteMainWindowSettings({}, path));
     EXPECT_EQ(ReadSetting(kSectionGeneral, kKeyReadCacheRecords, "absent", path), "absent");
@@ -171,6 +171,8 @@ TEST(Settings, ReadCacheRecordsIsOffUntilChosenAndNeverWrittenOnExit)
     ASSERT_TRUE(WriteMainWindowSettings({}, path));
     EXPECT_TRUE(LoadSettings(path).readCacheRecords);
     ASSERT_TRUE(WriteReadCacheRecords(false, s, path));
+    EXPECT_FALSE(LoadSettings(path).readCacheRecords);
+    ASSERT_TRUE(WriteMainWindowSettings({}, path));
     EXPECT_FALSE(LoadSettings(path).readCacheRecords);
     for (const auto& [word, on] : std::vector<std::pair<std::string, bool>>{
              {"true", true}, {"TRUE", true}, {"1", false}, {"yes", false}, {"", false}}) {

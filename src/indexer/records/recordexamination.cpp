@@ -98,8 +98,22 @@ std::optional<std::string> DecodedPrefix(RecordSource& source, const CacheRecord
                                          const std::vector<std::string>& codings, std::size_t limit,
                                          std::size_t encodedLimit)
 {
-    const std::size_t cap = codings.empty() ? limit : encodedLimit;
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(record.bodySize, cap));
+    if (codings.empty()) {
+        // A plain body is read a part at a time, and no further than its title.
+        for (std::size_t step = 128 * 1024;; step = std::min(limit, step * 8)) {
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(record.bodySize, step));
+            auto body = ReadBody(source, record, want);
+            if (!body)
+                return std::nullopt;
+            if (want == record.bodySize)
+                return ChecksumHolds(record, *body) ? std::move(body) : std::nullopt;
+            if (step >= limit || PageTitleIsSettled(*body))
+                return body;
+        }
+    }
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(record.bodySize, encodedLimit));
     const bool whole = want == record.bodySize;
     auto encoded = ReadBody(source, record, want);
     if (!encoded)
@@ -109,13 +123,13 @@ std::optional<std::string> DecodedPrefix(RecordSource& source, const CacheRecord
     // Decoding is most of the cost of a compressed page, and its title mostly sits
     // in the first few kilobytes: decode a little, and more only while more could
     // still change the title.
-    for (std::size_t step = codings.empty() ? limit : 4096;; step = std::min(limit, step * 8)) {
+    for (std::size_t step = 4096;; step = std::min(limit, step * 8)) {
         DecodedBody decoded = DecodeBody(*encoded, codings, step);
         if (decoded.status == DecodeStatus::Failed ||
             (decoded.status == DecodeStatus::InputEnded && whole))
             return std::nullopt;
         if (step >= limit || decoded.status != DecodeStatus::LimitReached ||
-            TitleIsSettled(decoded.bytes))
+            PageTitleIsSettled(decoded.bytes))
             return std::move(decoded.bytes);
     }
 }
@@ -163,6 +177,11 @@ MediaClass ClassifyMediaType(std::string_view mediaType)
         return MediaClass::Font;
     if (mediaType.starts_with("audio/"))
         return MediaClass::Sound;
+    if (mediaType.starts_with("video/"))
+        return MediaClass::Video;
+    if (mediaType == "application/json" || mediaType == "text/json" ||
+        mediaType.ends_with("+json") || mediaType == "application/x-ndjson")
+        return MediaClass::Data;
     return MediaClass::Other;
 }
 
@@ -237,10 +256,31 @@ std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string
     case MediaClass::Font:
         exam.label = kFontLabel;
         break;
-    case MediaClass::Page:
-    case MediaClass::Other:
-        exam = ExamineContent(fileName, *body, indexName, yield);
+    case MediaClass::Video:
+        exam.label = kVideoLabel;
         break;
+    case MediaClass::Data:
+        exam.label = kDataLabel;
+        break;
+    case MediaClass::Page:
+    case MediaClass::Other: {
+        std::string title = PageTitle(*body, CharsetParameter(record->head.value("Content-Type")));
+        CallYield(yield);
+        if (!title.empty()) {
+            exam.label = std::move(title);
+        } else if (media == MediaClass::Page) {
+            // A page is text whatever bytes it holds: never "binary".
+            exam.label = kUntitledLabel;
+        } else {
+            // The rules for any cached file; a title they find is written as
+            // UTF-8 like every title of a record.
+            exam = ExamineContent(fileName, std::string_view(*body).substr(0, kExaminedBytes),
+                                  indexName, yield);
+            if (!exam.label.empty() && exam.label[0] != ' ')
+                exam.label = DecodeCharacterReferences(ToDisplayUtf8(exam.label));
+        }
+        break;
+    }
     }
     CallYield(yield);
     return result;

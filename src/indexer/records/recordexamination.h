@@ -2,6 +2,7 @@
 
 #include "indexer/examination.h"
 #include "indexer/records/cacherecord.h"
+#include "indexer/records/pagetitle.h"
 #include "platform/callbacks.h"
 
 #include <cstddef>
@@ -15,6 +16,8 @@ namespace tessaloom::records {
 /// kind labels they begin with blanks.
 inline constexpr std::string_view kStyleSheetLabel = "     Style Sheet";
 inline constexpr std::string_view kFontLabel = "     Font";
+inline constexpr std::string_view kVideoLabel = "        Video";
+inline constexpr std::string_view kDataLabel = "     Data";
 
 enum class MediaClass
 {
@@ -24,6 +27,8 @@ enum class MediaClass
     StyleSheet,
     Font,
     Sound,
+    Video,
+    Data, // JSON and the like: text, but no page
     Other // examined through its body as any cached file is
 };
 
@@ -37,10 +42,11 @@ std::string PictureExtension(std::string_view mediaType, std::string_view body);
 
 struct RecordLimits
 {
-    /// Decoded bytes of a page or other body searched for a title.
-    std::size_t pageBytes = kExaminedBytes;
+    /// Decoded bytes of a page or other body searched for a title; the search
+    /// stops as soon as the title is found.
+    std::size_t pageBytes = kPageTitleSearchBytes;
     /// A picture is kept for a thumbnail only when it decodes whole within this.
-    std::size_t pictureBytes = 4 * 1024 * 1024;
+    std::size_t pictureBytes = 32 * 1024 * 1024;
     /// At most this much of an encoded body is read.
     std::size_t encodedReadBytes = 4 * 1024 * 1024;
 };

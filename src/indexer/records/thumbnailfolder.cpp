@@ -1,5 +1,6 @@
 #include "indexer/records/thumbnailfolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
@@ -36,6 +37,46 @@ bool IsPlainNameByte(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
+}
+
+// "<plain bytes of the name>-<16 hex>-": the hash of the real name keeps apart
+// names that reduce alike. Every picture of one cache file begins so.
+std::string PicturePrefix(std::string_view cacheFileName)
+{
+    std::string prefix;
+    for (char c : cacheFileName.substr(0, 64))
+        prefix += IsPlainNameByte(c) ? c : '_';
+    return prefix + "-" + FolderKey(std::string(cacheFileName)) + "-";
+}
+
+// The prefix and a hash of the stamp, which changes when the cache file does.
+std::string PictureStem(std::string_view cacheFileName, const CacheFileStamp& stamp)
+{
+    return PicturePrefix(cacheFileName) +
+           FolderKey(std::to_string(stamp.size) + "/" + std::to_string(stamp.modified));
+}
+
+// A committed folder of one indexed folder: 16 hexadecimal digits.
+bool IsFolderKey(const std::string& name)
+{
+    return name.size() == 16 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// Bytes of the regular files directly in `folder`.
+std::uint64_t FolderBytes(const fs::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info
+        {
+        };
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            total += static_cast<std::uint64_t>(info.st_size);
+    }
+    return total;
 }
 
 fs::path Absolute(const fs::path& p)
@@ -134,7 +175,7 @@ bool WriteNewFile(const fs::path& path, std::string_view bytes)
 
 ThumbnailFolder::ThumbnailFolder(const fs::path& cacheHome, const fs::path& indexedFolder,
                                  std::uint64_t byteBudget)
-    : m_budget(byteBudget)
+    : m_budget(byteBudget), m_storeBudget(byteBudget)
 {
     const fs::path indexed = Absolute(indexedFolder);
     m_root = Absolute(cacheHome) / "Tessaloom" / "thumbnails";
@@ -168,15 +209,12 @@ bool ThumbnailFolder::ensureStaging()
 }
 
 std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
-                                                std::string_view extension, std::string_view bytes)
+                                                std::string_view extension, std::string_view bytes,
+                                                const CacheFileStamp& stamp)
 {
-    if (bytes.size() > m_budget - m_used || !ensureStaging())
+    if (!fits(bytes.size()) || !ensureStaging())
         return std::nullopt;
-    // A running number keeps names apart; the cache file's name, reduced to plain
-    // bytes, keeps them recognisable.
-    std::string name = std::to_string(++m_count) + "-";
-    for (char c : cacheFileName.substr(0, 64))
-        name += IsPlainNameByte(c) ? c : '_';
+    std::string name = PictureStem(cacheFileName, stamp);
     name += '.';
     for (char c : extension.substr(0, 8))
         name += IsPlainNameByte(c) ? c : '_';
@@ -186,13 +224,50 @@ std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
     return FileUrl(m_final / name);
 }
 
+std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
+                                                  const CacheFileStamp& stamp)
+{
+    if (m_disabled)
+        return std::nullopt;
+    if (!m_previous) {
+        m_previous.emplace();
+        std::error_code ec;
+        for (fs::directory_iterator it(m_final, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const std::size_t dot = name.rfind('.');
+            if (dot != std::string::npos)
+                m_previous->emplace(name.substr(0, dot), name);
+        }
+    }
+    const auto found = m_previous->find(PictureStem(cacheFileName, stamp));
+    if (found == m_previous->end())
+        return std::nullopt;
+    const fs::path from = m_final / found->second;
+    struct stat info
+    {
+    };
+    if (::lstat(from.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !fits(static_cast<std::uint64_t>(info.st_size)) || !ensureStaging())
+        return std::nullopt;
+    // A second name for the same file: the previous page keeps its picture until
+    // this build's page replaces it.
+    if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0)
+        return std::nullopt;
+    m_used += static_cast<std::uint64_t>(info.st_size);
+    return FileUrl(m_final / found->second);
+}
+
 bool ThumbnailFolder::commit()
 {
     if (m_disabled && !m_stagingMade)
         return false;
-    if (!ensureStaging())
-        return false;
     std::error_code ec;
+    // A build without pictures names none: the previous ones go, and nothing is
+    // created (a plain folder indexed by default leaves the cache home alone).
+    if (!m_stagingMade) {
+        fs::remove_all(m_final, ec);
+        return !ec;
+    }
     const fs::path old =
         m_root / (m_final.filename().string() + ".old." + std::to_string(::getpid()));
     fs::remove_all(old, ec);
@@ -204,7 +279,72 @@ bool ThumbnailFolder::commit()
     }
     m_stagingMade = false;
     fs::remove_all(old, ec);
+    // The folder's time says when it was last built: the store drops the folders
+    // built longest ago first.
+    ::utimensat(AT_FDCWD, m_final.c_str(), nullptr, 0);
+    trimStore();
     return true;
+}
+
+void ThumbnailFolder::trimStore() const
+{
+    struct Built
+    {
+        fs::path folder;
+        std::int64_t when;
+        std::uint64_t bytes;
+    };
+    std::vector<Built> others;
+    std::uint64_t total = FolderBytes(m_final);
+    std::error_code ec;
+    for (fs::directory_iterator it(m_root, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info
+        {
+        };
+        if (!IsFolderKey(it->path().filename().string()) || it->path() == m_final ||
+            ::lstat(it->path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            continue;
+        const auto when =
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+        others.push_back({it->path(), when, FolderBytes(it->path())});
+        total += others.back().bytes;
+    }
+    std::sort(others.begin(), others.end(),
+              [](const Built& a, const Built& b) { return a.when < b.when; });
+    for (const Built& other : others) {
+        if (total <= m_storeBudget)
+            break;
+        std::error_code removed;
+        fs::remove_all(other.folder, removed);
+        if (!removed)
+            total -= other.bytes;
+    }
+}
+
+void RemoveThumbnailsOf(const fs::path& cacheHome, const fs::path& indexedFolder,
+                        std::string_view cacheFileName)
+{
+    const ThumbnailFolder store(cacheHome, indexedFolder);
+    if (!store.usable())
+        return;
+    const std::string prefix = PicturePrefix(cacheFileName);
+    std::error_code ec;
+    std::vector<fs::path> doomed;
+    for (fs::directory_iterator it(store.folder(), ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().starts_with(prefix))
+            doomed.push_back(it->path());
+    }
+    for (const fs::path& path : doomed)
+        ::unlink(path.c_str());
+}
+
+void RemoveAllThumbnailsOf(const fs::path& cacheHome, const fs::path& indexedFolder)
+{
+    const ThumbnailFolder store(cacheHome, indexedFolder);
+    if (!store.usable())
+        return;
+    std::error_code ec;
+    fs::remove_all(store.folder(), ec);
 }
 
 void ThumbnailFolder::discard()

@@ -2,20 +2,32 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaloom::records {
 
+/// What tells a cache file unchanged since its thumbnail was made: with its name,
+/// its size and modification time.
+struct CacheFileStamp
+{
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
 /// The pictures of one index build, kept where the browser can draw them: a folder
 /// of the program's own under the cache home, one per indexed folder, replaced as
-/// a whole by each build. Nothing is ever written into the indexed folder itself.
+/// a whole by each build. The folders of all indexed folders together stay within
+/// the budget: after a build, those built longest ago go first. Nothing is ever
+/// written into the indexed folder itself.
 class ThumbnailFolder
 {
 public:
     /// `cacheHome` is the XDG cache home; `indexedFolder` the folder being indexed.
-    /// At most `byteBudget` bytes of pictures are kept; later ones are left out.
+    /// At most `byteBudget` bytes of pictures are kept, in this build (later ones
+    /// are left out) and in the whole store.
     ThumbnailFolder(const std::filesystem::path& cacheHome,
                     const std::filesystem::path& indexedFolder,
                     std::uint64_t byteBudget = 64 * 1024 * 1024);
@@ -25,12 +37,19 @@ public:
 
     /// The folder that holds the pictures once committed.
     const std::filesystem::path& folder() const { return m_final; }
+    /// False when pictures cannot be kept (no cache home, or one inside the
+    /// indexed folder).
+    bool usable() const { return !m_disabled; }
 
-    /// Stores one picture, named after its cache file, and returns the address the
-    /// index page uses for it ("file:///...", percent-encoded). Nullopt when the
-    /// budget is spent or the folder cannot be written.
+    /// Stores one picture, named after its cache file and its stamp, and returns
+    /// the address the index page uses for it ("file:///...", percent-encoded).
+    /// Nullopt when the budget is spent or the folder cannot be written.
     std::optional<std::string> add(std::string_view cacheFileName, std::string_view extension,
-                                   std::string_view bytes);
+                                   std::string_view bytes, const CacheFileStamp& stamp = {});
+
+    /// Takes over the previous build's picture of a cache file whose name and
+    /// stamp are unchanged, and returns its address; nullopt when there is none.
+    std::optional<std::string> reuse(std::string_view cacheFileName, const CacheFileStamp& stamp);
 
     /// Puts this build's pictures in place of the previous build's. Without a call,
     /// the destructor drops them and the previous pictures stay.
@@ -39,16 +58,31 @@ public:
 private:
     bool ensureStaging();
     void discard();
+    bool fits(std::uint64_t bytes) const { return bytes <= m_budget - m_used; }
+    void trimStore() const;
 
     std::filesystem::path m_root;
     std::filesystem::path m_final;
     std::filesystem::path m_staging;
     std::uint64_t m_budget;
+    std::uint64_t m_storeBudget;
     std::uint64_t m_used = 0;
-    unsigned m_count = 0;
+    /// The previous build's pictures by name without extension, read at the first
+    /// reuse.
+    std::optional<std::map<std::string, std::string, std::less<>>> m_previous;
     bool m_disabled = false;
     bool m_stagingMade = false;
 };
+
+/// Removes the pictures of one cache file of `indexedFolder` (the wizard deleted
+/// it), whatever stamp they were made for.
+void RemoveThumbnailsOf(const std::filesystem::path& cacheHome,
+                        const std::filesystem::path& indexedFolder, std::string_view cacheFileName);
+
+/// Removes the pictures of `indexedFolder` (indexed without records: its page
+/// names none).
+void RemoveAllThumbnailsOf(const std::filesystem::path& cacheHome,
+                           const std::filesystem::path& indexedFolder);
 
 /// "file://" and the path, every byte but letters, digits, "-._~/" percent-encoded,
 /// so the address can stand between double quotes in any HTML attribute.

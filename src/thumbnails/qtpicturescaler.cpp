@@ -1,0 +1,100 @@
+#include "thumbnails/qtpicturescaler.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+
+namespace tessaloom {
+
+namespace {
+
+// Decoded pixels a hostile picture may claim, in megabytes: a JPEG is decoded at
+// its reduced size, so only other formats of very large pictures reach it.
+constexpr int kAllocationLimitMb = 128;
+constexpr int kQuality = 80;
+
+bool IsSvg(std::string_view picture)
+{
+    const std::string_view head = picture.substr(0, 512);
+    return head.find("<svg") != std::string_view::npos ||
+           head.find("<?xml") != std::string_view::npos;
+}
+
+} // namespace
+
+QtPictureScaler::QtPictureScaler()
+{
+    QImageReader::setAllocationLimit(kAllocationLimitMb);
+    m_writesWebp = QImageWriter::supportedImageFormats().contains("webp");
+}
+
+std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_view picture)
+{
+    if (picture.empty() || picture.size() > records::kMaxDecodedPictureBytes || IsSvg(picture))
+        return std::nullopt;
+    QByteArray bytes =
+        QByteArray::fromRawData(picture.data(), static_cast<qsizetype>(picture.size()));
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    // Drawn upright, as a browser draws a photo with an orientation mark.
+    reader.setAutoTransform(true);
+    if (!reader.canRead() || reader.format() == "svg")
+        return std::nullopt;
+    const QSize stored = reader.size();
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    QImage image;
+    if (stored.isValid()) {
+        const QSize shown = turned ? stored.transposed() : stored;
+        const records::FittedSize fit =
+            records::FitInSquare(shown.width(), shown.height(), records::kThumbnailSide);
+        if (fit.width == 0)
+            return std::nullopt;
+        if (fit.width != shown.width() || fit.height != shown.height()) {
+            const QSize scaled(fit.width, fit.height);
+            reader.setScaledSize(turned ? scaled.transposed() : scaled);
+        }
+        image = reader.read();
+    } else {
+        image = reader.read();
+        if (!image.isNull()) {
+            const records::FittedSize fit =
+                records::FitInSquare(image.width(), image.height(), records::kThumbnailSide);
+            if (fit.width != image.width() || fit.height != image.height())
+                image = image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
+        }
+    }
+    if (image.isNull() || image.width() > records::kThumbnailSide ||
+        image.height() > records::kThumbnailSide)
+        return std::nullopt;
+
+    const bool alpha = image.hasAlphaChannel();
+    const bool transparent = m_writesWebp || alpha;
+    QImage square(records::kThumbnailSide, records::kThumbnailSide,
+                  transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    square.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
+    {
+        QPainter painter(&square);
+        painter.drawImage((records::kThumbnailSide - image.width()) / 2,
+                          (records::kThumbnailSide - image.height()) / 2, image);
+    }
+    records::Thumbnail thumbnail;
+    thumbnail.width = image.width();
+    thumbnail.height = image.height();
+    thumbnail.extension = m_writesWebp ? "webp" : alpha ? "png" : "jpg";
+    QByteArray encoded;
+    QBuffer out(&encoded);
+    out.open(QIODevice::WriteOnly);
+    QImageWriter writer(&out, m_writesWebp ? "webp" : alpha ? "png" : "jpeg");
+    writer.setQuality(m_writesWebp || !alpha ? kQuality : -1);
+    if (!writer.write(square))
+        return std::nullopt;
+    thumbnail.bytes.assign(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+    return thumbnail;
+}
+
+} // namespace tessaloom

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "indexer/records/picturescaler.h"
+
+namespace tessaloom {
+
+/// Thumbnails through QImageReader: a JPEG is decoded at a reduced size, other
+/// formats through Qt's image-format plugins (WebP, GIF, ICO, BMP, PNG, TIFF ...).
+/// SVG is left to the browser, which scales it without loss. Written as WebP
+/// where Qt can write it, else PNG (transparency) or JPEG.
+class QtPictureScaler final : public records::PictureScaler
+{
+public:
+    QtPictureScaler();
+    std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override;
+
+private:
+    bool m_writesWebp = false;
+};
+
+} // namespace tessaloom
