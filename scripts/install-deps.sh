@@ -11,7 +11,7 @@ packages=(
   chromium python3 iproute2
   zlib1g-dev libbrotli-dev libzstd-dev
   xvfb xauth xdotool xdg-utils
-  weston qt6-wayland lintian
+  weston qt6-wayland lintian appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do
