@@ -39,8 +39,9 @@ void letEventsRun()
 }
 
 // A Wayland compositor places the windows itself: a program can neither set nor
-// learn a window's position there (it reads as 0,0), only its size. Under
-// XWayland the program is an X client and places its windows as on X11.
+// learn a window's position there (what it reads is not where the window is),
+// only its size. Under XWayland the program is an X client and places its
+// windows as on X11.
 bool PositionsAreOurs()
 {
     return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
