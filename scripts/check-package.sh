@@ -77,6 +77,16 @@ for page in tessaloom tessaloom-cli; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "$page(1): $warnings"
 done
+# The CLI's page is written from its help texts: every option they name is on it.
+cli_page=$(zcat "$root/usr/share/man/man1/tessaloom-cli.1.gz" | sed 's/\\-/-/g')
+for command in index list search; do
+  { "$root/usr/bin/tessaloom-cli" "$command" --help 2>&1 | grep -o -E -- '--[a-z][a-z-]*' || true; } | sort -u |
+    while read -r option; do
+      [ "$option" = --help ] || grep -q -- "$option" <<<"$cli_page" ||
+        fail "tessaloom-cli(1) does not describe $command $option"
+    done
+  grep -q "^\.SS $command\$" <<<"$cli_page" || fail "tessaloom-cli(1) has no section for $command"
+done
 command -v appstreamcli >/dev/null || fail "appstreamcli missing (apt-get install appstream)"
 # The component's id is the program's name (as its desktop entry and its Wayland
 # app id), not a reversed domain: the project has no domain of its own to reverse.
