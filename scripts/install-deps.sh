@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-multimedia-dev
+  qt6-base-dev libcanberra-dev libasound2-dev
   dpkg-dev file desktop-file-utils
   chromium python3 iproute2
   zlib1g-dev libbrotli-dev libzstd-dev qt6-image-formats-plugins
   xvfb xauth xdotool xdg-utils
+  weston qt6-wayland lintian appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do

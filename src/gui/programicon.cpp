@@ -1,5 +1,6 @@
 #include "gui/programicon.h"
 
+#include <QApplication>
 #include <QFile>
 
 #include <array>
@@ -56,6 +57,12 @@ QIcon ProgramIcon()
     for (int s : kSizes)
         icon.addFile(ResourcePath(s), QSize(s, s));
     return icon;
+}
+
+void SetProgramIdentity()
+{
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessaloom"));
 }
 
 } // namespace tessaloom::gui

@@ -12,4 +12,8 @@ QPixmap ProgramPicture(int size);
 /// The program's icon in every embedded size, for window icons.
 QIcon ProgramIcon();
 
+/// Gives every window of the program its icon, and tells the desktop which entry
+/// the program is (Wayland compositors take the task bar's icon from that entry).
+void SetProgramIdentity();
+
 } // namespace tessaloom::gui

@@ -2,6 +2,7 @@
 
 #include "gui/frmmain.h"
 #include "gui/programcontext.h"
+#include "gui/programicon.h"
 #include "gui/singleinstance.h"
 #include "gui/userprompts.h"
 #include "gui/windowlaunch.h"
@@ -39,6 +40,7 @@ bool RunProgramStartup(SingleInstance& instance, const AppEnvironment& app)
 int RunProgram()
 {
     QApplication::setApplicationName(QString::fromLatin1(kProductName));
+    SetProgramIdentity();
     SingleInstance instance;
     AppEnvironment app = AppEnvironment::FromProcess();
     app.programFolder = QCoreApplication::applicationDirPath().toStdString();

@@ -1,20 +1,22 @@
 #include "gui/windowops.h"
 
 #include "gui/programcontext.h"
+#include "shell/sizeonlyplacement.h"
 #include "shell/twips.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QMediaDevices>
 #include <QScreen>
-#include <QSoundEffect>
 #include <QTimer>
-#include <QUrl>
 #include <QWidget>
 
+#include <alsa/asoundlib.h>
+#include <canberra.h>
+
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace tessaloom::gui {
 
@@ -36,6 +38,15 @@ void letEventsRun()
     QCoreApplication::processEvents();
 }
 
+// A Wayland compositor places the windows itself: a program can neither set nor
+// learn a window's position there (what it reads is not where the window is),
+// only its size. Under XWayland the program is an X client and places its
+// windows as on X11.
+bool PositionsAreOurs()
+{
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
 // Runs a slide plan on the real window: each step sets one coordinate and lets
 // events run, so the window is repainted as it moves. The other coordinate stays
 // at its pixel, so rounding between twips and pixels cannot make it wander.
@@ -43,6 +54,14 @@ void runSlide(QWidget* form, const SlidePlan& plan)
 {
     if (!plan.soundBefore.empty())
         PlaySoundFile(QString::fromStdString(plan.soundBefore));
+    if (!PositionsAreOurs()) {
+        // No motion to show; the sounds and the hiding keep their order.
+        if (plan.hideAfter)
+            form->hide();
+        if (!plan.soundAfter.empty())
+            PlaySoundFile(QString::fromStdString(plan.soundAfter));
+        return;
+    }
     const double dpi = logicalDpi(form);
     const QPoint start = form->pos();
     for (const int position : plan.positions) {
@@ -60,6 +79,55 @@ void runSlide(QWidget* form, const SlidePlan& plan)
     }
     if (!plan.soundAfter.empty())
         PlaySoundFile(QString::fromStdString(plan.soundAfter));
+}
+
+// One sound being played; the player's thread marks it finished. Shared with
+// that thread, so that a sound outlasting its wait can still call back.
+struct SoundPlaying
+{
+    std::atomic<bool> finished{false};
+};
+
+void SoundFinished(ca_context*, uint32_t, int, void* userdata)
+{
+    auto* handle = static_cast<std::shared_ptr<SoundPlaying>*>(userdata);
+    (*handle)->finished = true;
+    delete handle;
+}
+
+// ALSA writes its complaints (no card, no default device) straight to stderr;
+// for us a missing device is plain silence.
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// The process's one connection to the desktop's event sounds, made on first use;
+// null when the library cannot start, and then every sound is silence.
+ca_context* SoundContext()
+{
+    static ca_context* const context = [] {
+        snd_lib_error_set_handler(IgnoreAlsaMessage);
+        ca_context* made = nullptr;
+        if (ca_context_create(&made) != CA_SUCCESS)
+            return static_cast<ca_context*>(nullptr);
+        ca_context_change_props(made, CA_PROP_APPLICATION_NAME, "Tessaloom", CA_PROP_APPLICATION_ID,
+                                "tessaloom", CA_PROP_APPLICATION_ICON_NAME, "tessaloom", nullptr);
+        return made;
+    }();
+    return context;
+}
+
+void WaitForSound(const SoundPlaying& playing)
+{
+    if (playing.finished)
+        return;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (playing.finished)
+            loop.quit();
+    });
+    QTimer::singleShot(kLongestSoundMs, &loop, &QEventLoop::quit);
+    poll.start(10);
+    loop.exec();
 }
 
 } // namespace
@@ -97,6 +165,8 @@ ScreenSize ScreenSizeInTwips(const QWidget* form)
 
 void CentreForm(QWidget* form)
 {
+    if (!PositionsAreOurs())
+        return;
     SetWindowRectInTwips(form,
                          tessaloom::CentreForm(WindowRectInTwips(form), ScreenSizeInTwips(form)));
 }
@@ -105,6 +175,13 @@ void KeepWindowPlacement(QWidget* form, int mode)
 {
     WindowRect rect = WindowRectInTwips(form);
     const std::string caption = form->windowTitle().toStdString();
+    if (!PositionsAreOurs()) {
+        if (tessaloom::KeepWindowSize(rect, caption, mode, ScreenSizeInTwips(form),
+                                      Program().settingsPath()) &&
+            mode == 1)
+            SetWindowRectInTwips(form, rect);
+        return;
+    }
     if (tessaloom::KeepWindowPlacement(rect, caption, mode, ScreenSizeInTwips(form),
                                        Program().settingsPath()) &&
         mode == 1)
@@ -132,33 +209,25 @@ void PlaySoundFile(const QString& fileName, int flags)
     // Plays to the end as the callers expect (a slide-out moves only after its
     // sound), but inside a local event loop, so the windows keep repainting, and
     // never for longer than kLongestSoundMs. No output device: silence.
-    if (!QMediaDevices::defaultAudioOutput().isNull()) {
-        QSoundEffect effect;
-        QEventLoop loop;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-        bool started = false;
-        const auto playWhenReady = [&] {
-            if (effect.status() == QSoundEffect::Ready && !started) {
-                started = true;
-                effect.play();
-            } else if (effect.status() == QSoundEffect::Error) {
-                loop.quit();
+    if (ca_context* context = SoundContext()) {
+        static uint32_t lastId = 0;
+        const uint32_t id = ++lastId;
+        auto playing = std::make_shared<SoundPlaying>();
+        ca_proplist* properties = nullptr;
+        if (ca_proplist_create(&properties) == CA_SUCCESS) {
+            ca_proplist_sets(properties, CA_PROP_MEDIA_FILENAME, path.c_str());
+            ca_proplist_sets(properties, CA_PROP_MEDIA_ROLE, "event");
+            auto* handle = new std::shared_ptr<SoundPlaying>(playing);
+            if (ca_context_play_full(context, id, properties, SoundFinished, handle) ==
+                CA_SUCCESS) {
+                WaitForSound(*playing);
+                if (!playing->finished)
+                    ca_context_cancel(context, id);
+            } else {
+                delete handle; // a refused sound never calls back
             }
-        };
-        QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, playWhenReady);
-        QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] {
-            if (!effect.isPlaying())
-                loop.quit();
-        });
-        effect.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
-        playWhenReady();
-        if (effect.status() != QSoundEffect::Error) {
-            guard.start(kLongestSoundMs);
-            loop.exec();
+            ca_proplist_destroy(properties);
         }
-        effect.stop();
     }
     letEventsRun();
 }

@@ -1,0 +1,38 @@
+#include "shell/sizeonlyplacement.h"
+
+#include "platform/textcodec.h"
+#include "shell/inistore.h"
+#include "shell/settings.h"
+
+namespace tessaloom {
+
+bool KeepWindowSize(WindowRect& w, std::string_view caption, int mode, const ScreenSize& screen,
+                    const std::string& settingsPath)
+{
+    // The position a window reports here is not where it is, so the margin test on
+    // it would decide nothing; an empty window has nothing worth keeping.
+    if (TrimSpaces(caption).empty() || w.width <= 0 || w.height <= 0)
+        return false;
+    const std::string record =
+        ReadSetting(kSectionGeneral, caption, kNotPreviouslyLoaded, settingsPath);
+    const bool recorded = record != kNotPreviouslyLoaded;
+    const WindowRect saved = recorded ? ParsePlacement(record) : WindowRect{};
+    if (mode == 1) {
+        if (!recorded || saved.width <= 0 || saved.height <= 0)
+            return false;
+        w.width = saved.width;
+        w.height = saved.height;
+        return true;
+    }
+    WindowRect kept = CentreForm(w, screen);
+    if (recorded) {
+        WindowRect moved = w;
+        moved.left = saved.left;
+        moved.top = saved.top;
+        if (IsPlacementValid(moved, screen))
+            kept = moved;
+    }
+    return WriteSetting(kSectionGeneral, caption, EncodePlacement(kept), settingsPath);
+}
+
+} // namespace tessaloom
