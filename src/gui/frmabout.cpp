@@ -138,7 +138,12 @@ void frmAbout::keyPressEvent(QKeyEvent* event)
 void frmAbout::BtnOk_Click()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_mainWindow && !m_mainWindow->isVisible())
+    // Opened over the still-open wizard, the main window stays hidden: shown now,
+    // it would sit over a modal window that the user must finish first.
+    const QWidget* openedFrom = parentWidget();
+    const bool overAnotherWindow =
+        openedFrom && openedFrom != m_mainWindow && openedFrom->isVisible();
+    if (m_mainWindow && !m_mainWindow->isVisible() && !overAnotherWindow)
         m_mainWindow->show();
     SlideOut(this, QStringLiteral("UP"));
     accept();

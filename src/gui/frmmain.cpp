@@ -71,6 +71,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tessaloom"));
     m_endProgram = [] { QCoreApplication::quit(); };
+    // The program lives exactly as long as this window. It is hidden during a build
+    // and while the wizard is open, and closing the progress window then must not
+    // end the program as the last window's close would.
+    QApplication::setQuitOnLastWindowClosed(false);
     createMenus();
     createControls();
     connectHandlers();
@@ -114,8 +118,8 @@ void frmMain::createMenus()
     MenuFileCopyPath =
         add(MenuFile, "MenuFileCopyPath", QStringLiteral("&Copy Current Path to Clipboard"), {},
             &frmMain::MenuFileCopyPath_Click);
-    // Beyond the original menu: reading today's browsers' cache records, on
-    // until the user unticks it.
+    // Reading today's browsers' cache records: on until the user unticks it, and
+    // saved as soon as it changes.
     MenuFileReadRecords =
         add(MenuFile, "MenuFileReadRecords", QStringLiteral("Read &Browser Cache Records"), {},
             &frmMain::MenuFileReadRecords_Click);
@@ -235,6 +239,8 @@ void frmMain::createOptionsFrame(QWidget* client)
     FrameOptions->setObjectName(QStringLiteral("FrameOptions"));
     frmCacheFolders = new QGroupBox(QStringLiteral(" Suggest Cache Folders"), FrameOptions);
     frmCacheFolders->setObjectName(QStringLiteral("frmCacheFolders"));
+    // Without a name of its own a screen reader would announce the outer frame's.
+    frmCacheFolders->setAccessibleName(frmCacheFolders->title().trimmed());
 
     cmboCacheFolders = new QComboBox(frmCacheFolders);
     cmboCacheFolders->setObjectName(QStringLiteral("cmboCacheFolders"));
@@ -328,12 +334,16 @@ void frmMain::placeAgainWhenTheFrameShows()
         return;
     m_placedWithFrame.reset();
     KeepWindowPlacement(this, 1);
+    // The layout follows the outer size, which has just grown by the frame even
+    // where the window kept its client size (no record: only centred again).
+    Form_Resize();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     placeAgainWhenTheFrameShows();
+    noteNormalFrame();
     Form_Resize();
 }
 
@@ -341,6 +351,18 @@ void frmMain::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     placeAgainWhenTheFrameShows();
+    noteNormalFrame();
+}
+
+void frmMain::noteNormalFrame()
+{
+    // A window manager draws a maximised window with thinner borders, or none.
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    m_normalFrame = QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                             frame.right() - inner.right(), frame.bottom() - inner.bottom());
 }
 
 void frmMain::Form_Resize()
@@ -442,13 +464,15 @@ void frmMain::Form_Unload()
 {
     WriteMainWindowSettings(exitValues(), Program().settingsPath());
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
-        // The record keeps the normal-state geometry, so the window comes back normal.
+        // The record keeps the normal-state geometry, so the window comes back normal,
+        // with the frame it has in that state: measured now, the frame of a
+        // maximised window would make the record smaller at every such close.
         const QRect frame = frameGeometry();
         const QRect inner = geometry();
         const QRect normal = normalGeometry().isValid() ? normalGeometry() : inner;
-        const QRect outer =
-            normal.adjusted(frame.left() - inner.left(), frame.top() - inner.top(),
-                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+        const QMargins frameNow(inner.left() - frame.left(), inner.top() - frame.top(),
+                                frame.right() - inner.right(), frame.bottom() - inner.bottom());
+        const QRect outer = normal.marginsAdded(m_normalFrame.value_or(frameNow));
         setWindowState(Qt::WindowNoState);
         const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
         WindowRect rect{PixelsToTwips(outer.x(), dpi), PixelsToTwips(outer.y(), dpi),
@@ -772,7 +796,8 @@ void frmMain::hideMainWindow()
 
 void frmMain::showMainWindow()
 {
-    show();
+    if (!m_closing)
+        show();
 }
 
 bool frmMain::launchBrowserChecked()
@@ -818,6 +843,16 @@ void frmMain::showError(std::string_view title, std::string_view text)
 void frmMain::showWizardModal()
 {
     ShowViewDeleteWizard(this);
+    refreshAfterWizard();
+}
+
+void frmMain::refreshAfterWizard()
+{
+    // The wizard may have deleted files of the folder this window lists.
+    if (m_closing)
+        return;
+    File1->refresh();
+    updateFilesLabel();
 }
 
 // ---------------------------------------------------------------------------
@@ -858,7 +893,8 @@ void frmMain::MenuFileViewDeleteWizard_Click()
 {
     hide();
     ShowViewDeleteWizard(this);
-    show();
+    refreshAfterWizard();
+    showMainWindow();
 }
 
 void frmMain::MenuFileExit_Click()

@@ -6,6 +6,7 @@
 #include "thumbnails/qtpicturescaler.h"
 
 #include <QMainWindow>
+#include <QMargins>
 
 #include <functional>
 #include <map>
@@ -90,9 +91,11 @@ private:
     void connectHandlers();
     void Form_Resize();
     void placeAgainWhenTheFrameShows();
+    void noteNormalFrame();
     void Form_Unload();
     void applyLayout();
     void updateFilesLabel();
+    void refreshAfterWizard();
     OptionBoxes optionBoxes() const;
     void setOptionBoxes(const OptionBoxes& boxes);
     void optionBoxClicked(OptionBox box);
@@ -128,6 +131,8 @@ private:
     /// The frame's size when the saved placement was applied, until the window
     /// manager's frame has shown (see Form_Load).
     std::optional<QSize> m_placedWithFrame;
+    /// The frame's widths in the normal state, last seen (see Form_Unload).
+    std::optional<QMargins> m_normalFrame;
     bool m_closing = false;
     std::function<void()> m_endProgram;
     /// The folder last shown on each volume, so that going back to a volume

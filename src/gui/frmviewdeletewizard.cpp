@@ -224,6 +224,11 @@ void frmViewDeleteWizard::createLists()
 bool frmViewDeleteWizard::Form_Load()
 {
     KeepWindowPlacement(this, 1);
+    // The record holds the outer frame, which the window manager makes known only
+    // once the window is shown; placed without it, the wizard would come back
+    // larger by its frame at every opening. So it is placed again when the frame
+    // shows.
+    m_placedWithFrame = frameGeometry().size() - geometry().size();
     Form_Resize();
     LoadIndexList();
     return !m_unloaded;
@@ -252,10 +257,25 @@ bool frmViewDeleteWizard::event(QEvent* event)
     return handled;
 }
 
+void frmViewDeleteWizard::placeAgainWhenTheFrameShows()
+{
+    if (!m_placedWithFrame || frameGeometry().size() - geometry().size() == *m_placedWithFrame)
+        return;
+    m_placedWithFrame.reset();
+    KeepWindowPlacement(this, 1);
+}
+
 void frmViewDeleteWizard::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    placeAgainWhenTheFrameShows();
     Form_Resize();
+}
+
+void frmViewDeleteWizard::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    placeAgainWhenTheFrameShows();
 }
 
 void frmViewDeleteWizard::Form_Resize()
@@ -282,7 +302,7 @@ void frmViewDeleteWizard::Form_Resize()
 
 void frmViewDeleteWizard::closeEvent(QCloseEvent* event)
 {
-    if (!isMinimized() && !isMaximized() && !isFullScreen())
+    if (!m_endingProgram && !isMinimized() && !isMaximized() && !isFullScreen())
         KeepWindowPlacement(this, 2);
     m_unloaded = true;
     event->accept();
@@ -404,8 +424,14 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
             const QString path = row < m_model->rows().size()
                                      ? QString::fromStdString(m_model->rows()[row].targetPath)
                                      : QString();
-            text += QStringLiteral("\n") + QFileInfo(path).fileName() + QStringLiteral(": ") +
-                    QString::fromStdString(reason);
+            const QString name = QFileInfo(path).fileName();
+            // The reason starts with the file's path: the line names the file once.
+            QString why = QString::fromStdString(reason);
+            const QString lead = name + QStringLiteral(": ");
+            if (const qsizetype at = why.indexOf(lead);
+                !name.isEmpty() && at >= 0 && (at == 0 || why.at(at - 1) == QLatin1Char('/')))
+                why.remove(0, at + lead.size());
+            text += QStringLiteral("\n") + lead + why;
         }
         if (outcome.notDeleted.size() > kShown)
             text += QStringLiteral("\n...");
@@ -427,7 +453,10 @@ void frmViewDeleteWizard::MenuFileCloseWin_Click()
 void frmViewDeleteWizard::MenuFileExit_Click()
 {
     // The main window's own close stores the settings and its placement and ends
-    // the program; should it come back here, the program ends all the same.
+    // the program; should it come back here, the program ends all the same. The
+    // wizard goes with the process, as any window still open then does: its own
+    // placement is not saved.
+    m_endingProgram = true;
     const QPointer<frmViewDeleteWizard> self(this);
     if (m_mainWindow)
         m_mainWindow->close();

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -86,12 +87,14 @@ public:
 protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createMenus();
     void createLists();
     void Form_Resize();
+    void placeAgainWhenTheFrameShows();
     /// The selected rows of `LstDisplay`, ascending.
     std::vector<std::size_t> selectedRows() const;
     void selectOnly(std::size_t row);
@@ -104,6 +107,11 @@ private:
     QListView* m_list2 = nullptr;
     QPointer<QEventLoop> m_loop;
     bool m_unloaded = false;
+    /// Exit Program: the window closes with the process, without its own saving.
+    bool m_endingProgram = false;
+    /// The frame's size when the saved placement was applied, until the window
+    /// manager's frame has shown (see Form_Load).
+    std::optional<QSize> m_placedWithFrame;
 };
 
 } // namespace tessaloom::gui

@@ -9,7 +9,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -86,6 +89,27 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// What a window manager's title bar needs beside the title: the window's icon and
+// its buttons, with their margins.
+constexpr int kTitleBarAllowancePx = 140;
+
+// The title shows in the title bar, which is only as wide as the box: a short
+// text under a long title ("Deleted All Selected Files") would cut the title.
+// A blank title is kept blank: the platform would otherwise put the program's
+// name there.
+void fitTitle(QMessageBox& box, const QString& title)
+{
+    box.setWindowTitle(title.isEmpty() ? QStringLiteral(" ") : title);
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || title.isEmpty())
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarAllowancePx;
+    grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 } // namespace
 
 MessageAnswer ShowMessage(const MessageRequest& request)
@@ -116,6 +140,7 @@ MessageAnswer ShowMessage(const MessageRequest& request)
         box.setEscapeButton(QMessageBox::Ignore);
         break;
     }
+    fitTitle(box, request.title);
     switch (box.exec()) {
     case QMessageBox::Ok:
         return MessageAnswer::Ok;

@@ -171,6 +171,22 @@ void CentreForm(QWidget* form)
                          tessaloom::CentreForm(WindowRectInTwips(form), ScreenSizeInTwips(form)));
 }
 
+PlacementLimits PlacementLimitsOf(const QWidget* form)
+{
+    const QScreen* screen =
+        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    if (!screen || !form)
+        return {};
+    const double dpi = screen->logicalDotsPerInch();
+    const QRect area = screen->availableGeometry();
+    const QSize extra = form->frameGeometry().size() - form->geometry().size();
+    const QSize least = form->minimumSize() + extra;
+    return {{PixelsToTwips(area.x(), dpi), PixelsToTwips(area.y(), dpi),
+             PixelsToTwips(area.width(), dpi), PixelsToTwips(area.height(), dpi)},
+            PixelsToTwips(least.width(), dpi),
+            PixelsToTwips(least.height(), dpi)};
+}
+
 void KeepWindowPlacement(QWidget* form, int mode)
 {
     WindowRect rect = WindowRectInTwips(form);
@@ -183,7 +199,7 @@ void KeepWindowPlacement(QWidget* form, int mode)
         return;
     }
     if (tessaloom::KeepWindowPlacement(rect, caption, mode, ScreenSizeInTwips(form),
-                                       Program().settingsPath()) &&
+                                       Program().settingsPath(), PlacementLimitsOf(form)) &&
         mode == 1)
         SetWindowRectInTwips(form, rect);
 }

@@ -18,6 +18,10 @@ void SetWindowRectInTwips(QWidget* form, const WindowRect& rect);
 /// The size of the screen the window is on (or the primary screen), in twips.
 ScreenSize ScreenSizeInTwips(const QWidget* form);
 
+/// Where a restored placement may put the window: its screen's available area and
+/// its least outer size, in twips.
+PlacementLimits PlacementLimitsOf(const QWidget* form);
+
 /// `CentreForm`: moves the window to the middle of its screen.
 void CentreForm(QWidget* form);
 /// `KeepWindowPlacement`: mode 1 restores the window's placement from the settings

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace tessaloom {
 
@@ -85,8 +86,33 @@ WindowRect ParsePlacement(std::string_view record)
     return r;
 }
 
+std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
+                                               const PlacementLimits& limits)
+{
+    if (record.width <= 0 || record.height <= 0)
+        return std::nullopt;
+    const WindowRect& area = limits.area;
+    // One axis: the size held within the area (the least size wins over a smaller
+    // area), then the start moved in from either edge; 64 bits, as a record may
+    // hold any 8-digit value.
+    const auto fit = [](int start, int size, int areaStart, int areaSize, int least) {
+        const std::int64_t fitted =
+            std::max<std::int64_t>(std::min<std::int64_t>(size, areaSize), least);
+        const std::int64_t lastStart = std::int64_t{areaStart} + areaSize - fitted;
+        const std::int64_t at =
+            std::max<std::int64_t>(std::min<std::int64_t>(start, lastStart), areaStart);
+        return std::pair{static_cast<int>(at), static_cast<int>(fitted)};
+    };
+    const auto [left, width] =
+        fit(record.left, record.width, area.left, area.width, limits.minWidth);
+    const auto [top, height] =
+        fit(record.top, record.height, area.top, area.height, limits.minHeight);
+    return WindowRect{left, top, width, height};
+}
+
 bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
-                         const ScreenSize& screen, const std::string& settingsPath)
+                         const ScreenSize& screen, const std::string& settingsPath,
+                         const PlacementLimits& limits)
 {
     if (!IsPlacementValid(w, screen) || TrimSpaces(caption).empty())
         return false;
@@ -99,8 +125,13 @@ bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
         w = CentreForm(w, screen);
         return true;
     }
+    PlacementLimits fitted = limits;
+    if (fitted.area.width <= 0 || fitted.area.height <= 0)
+        fitted.area = {0, 0, screen.width, screen.height};
     const WindowRect restored = ParsePlacement(record);
-    w = IsPlacementValid(restored, screen) ? restored : CentreForm(w, screen);
+    const std::optional<WindowRect> fits =
+        IsPlacementValid(restored, screen) ? FitRestoredPlacement(restored, fitted) : std::nullopt;
+    w = fits ? *fits : CentreForm(w, screen);
     return true;
 }
 

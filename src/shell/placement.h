@@ -51,14 +51,35 @@ std::string EncodePlacement(const WindowRect& w);
 /// decimal number of its piece rounded down (0 for an empty or odd piece).
 WindowRect ParsePlacement(std::string_view record);
 
+/// Where a restored window may go: the screen's available area (without panels)
+/// and the window's least outer size, all in twips. An empty area stands for the
+/// whole screen.
+struct PlacementLimits
+{
+    WindowRect area;
+    int minWidth = 0;
+    int minHeight = 0;
+};
+
+/// A restored record made to fit `limits`: no wider or taller than the area (but
+/// at least the least size), then moved so that it lies inside the area as far
+/// as its size allows. Nothing for a record no window can have (a width or
+/// height of 0 or less): it counts as missing. A record of a huge size would
+/// otherwise ask the window system for a window of gigabytes, and be saved back.
+std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
+                                               const PlacementLimits& limits);
+
 /// `KeepWindowPlacement`: mode 1 restores `w` from the record under `caption`,
 /// any other mode saves it. Nothing happens when `w` fails IsPlacementValid or the
 /// caption is blank. A missing record centres the window; a record that would put
 /// the window off this screen (saved on a larger one, or edited by hand) centres it
-/// too, since it could never be saved back and would stay lost at every start.
+/// too, since it could never be saved back and would stay lost at every start. A
+/// restored record is fitted to `limits` (FitRestoredPlacement); one that cannot
+/// be fitted centres the window as a missing one does.
 /// Returns true when `w` was changed or the record written.
 bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
-                         const ScreenSize& screen, const std::string& settingsPath);
+                         const ScreenSize& screen, const std::string& settingsPath,
+                         const PlacementLimits& limits = {});
 
 /// The coordinate a slide moves.
 enum class SlideAxis

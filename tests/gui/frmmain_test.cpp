@@ -3,13 +3,17 @@
 #include "gui/drivelistbox.h"
 #include "gui/filelistbox.h"
 #include "gui/folderlistbox.h"
+#include "gui/frmviewdeletewizard.h"
 #include "gui/programcontext.h"
+#include "gui/statusform.h"
 #include "gui/userprompts.h"
 #include "shell/inistore.h"
 #include "shell/placement.h"
 #include "shell/twips.h"
 #include "wizard/indexpath.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -17,9 +21,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -520,7 +527,7 @@ private slots:
             child<QLineEdit>(*w, "txtMinFileCount")->setText(QStringLiteral("7.5"));
             QTest::mouseClick(child<QCheckBox>(*w, "chkIncludeOnlyImages"), Qt::LeftButton);
             QTest::mouseClick(child<QCheckBox>(*w, "chkLaunchBrowser"), Qt::LeftButton);
-            w->setGeometry(100, 80, 700, 560);
+            w->setGeometry(50, 40, 700, 520); // within the screen: restored as it is
             normal = w->frameGeometry();
             w->showMaximized();
             QTRY_VERIFY(w->isMaximized());
@@ -618,6 +625,98 @@ private slots:
                  QStringLiteral("INCLUDE &Only images "));
         QCOMPARE(child<QGroupBox>(*w, "frmCacheFolders")->title(),
                  QStringLiteral(" Suggest Cache Folders"));
+        // A screen reader names the inner frame by its own caption, not the outer one's.
+        QAccessibleInterface* frame =
+            QAccessible::queryAccessibleInterface(child<QGroupBox>(*w, "frmCacheFolders"));
+        QVERIFY(frame);
+        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("Suggest Cache Folders"));
+    }
+
+    void closingTheProgressWindowDoesNotEndTheProgram()
+    {
+        // In the event loop, as the program runs: the main window is hidden during the
+        // build and the wizard, so the progress window and then the wizard are the
+        // last ones shown when their close boxes are used. The program must go on
+        // to the wizard and back to the main window, and end only through the main
+        // window's close, which writes the settings.
+        startUser(QByteArray("[General]\nLaunch Browser=False\nLaunch View/Delete Wizard=True\n"));
+        WriteFile(folderList(), QByteArray());
+        const QString folder = tree(QStringLiteral("pages"));
+        for (int i = 0; i < 3000; ++i) // a build long enough to close its window
+            WriteFile(folder + QStringLiteral("/p%1").arg(i), "<title>a page</title>");
+        Program().settings().directory = folder.toStdString();
+        auto w = std::make_unique<frmMain>();
+        w->Form_Load();
+        int progressClosed = 0;
+        bool wizardSeen = false;
+        bool mainShownAgain = false;
+        QTimer driver;
+        driver.setInterval(1);
+        connect(&driver, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (!window->isVisible())
+                    continue;
+                if (auto* progress = qobject_cast<StatusForm*>(window);
+                    progress && !progressClosed) {
+                    ++progressClosed;
+                    progress->windowHandle()->close(); // as its close box does
+                } else if (auto* wizard = qobject_cast<frmViewDeleteWizard*>(window)) {
+                    wizardSeen = true;
+                    wizard->windowHandle()->close(); // by its close box, too
+                }
+            }
+            if (wizardSeen && w->isVisible()) {
+                driver.stop();
+                mainShownAgain = true;
+                w->close();
+            }
+        });
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(0, child<QPushButton>(*w, "btnCreateIndex"), &QPushButton::click);
+        driver.start();
+        giveUp.start(60000);
+        QApplication::exec();
+        QCOMPARE(progressClosed, 1);
+        QVERIFY(wizardSeen);
+        QVERIFY(mainShownAgain);
+        QVERIFY(giveUp.isActive());
+        QVERIFY(!ReadSetting("General", "Tessaloom", "", settingsFile().toStdString()).empty());
+    }
+
+    void theFileListIsReadAgainAfterTheWizard()
+    {
+        startUser(QByteArray("[General]\nLaunch Browser=False\n"));
+        WriteFile(folderList(), QByteArray());
+        const QString folder = tree(QStringLiteral("pages"));
+        for (const char* name : {"a", "b", "c"})
+            WriteFile(folder + QLatin1Char('/') + QLatin1String(name), "<title>a page</title>");
+        Program().settings().directory = folder.toStdString();
+        Program().settings().confirmDeletions = false;
+        auto w = openWindow();
+        QTest::mouseClick(child<QPushButton>(*w, "btnCreateIndex"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>(*w, "lblFiles")->text(), QStringLiteral("Files (3)"));
+
+        // The wizard deletes every row's file, then closes.
+        QTimer driver;
+        driver.setInterval(1);
+        connect(&driver, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* wizard = qobject_cast<frmViewDeleteWizard*>(window);
+                if (wizard && wizard->isVisible()) {
+                    driver.stop();
+                    wizard->LstDisplay()->selectAll();
+                    wizard->MenuFileDeleteFiles_Click();
+                    wizard->MenuFileCloseWin_Click();
+                }
+            }
+        });
+        driver.start();
+        w->findChild<QAction*>(QStringLiteral("MenuFileViewDeleteWizard"))->trigger();
+        QVERIFY(w->isVisible());
+        QCOMPARE(child<FileListBox>(*w, "File1")->names(), std::vector<std::string>{"!ndex.htm"});
+        QCOMPARE(child<QLabel>(*w, "lblFiles")->text(), QStringLiteral("Files (1)"));
     }
 };
 

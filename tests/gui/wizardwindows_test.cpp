@@ -1,5 +1,6 @@
 // The View/Delete Wizard and its confirmation dialog, driven as a user would:
 // menus, keys and the dialog's buttons, over a temporary folder of cached files.
+#include "gui/frmabout.h"
 #include "gui/frmconfirmdelete.h"
 #include "gui/frmviewdeletewizard.h"
 #include "gui/programcontext.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -572,6 +574,9 @@ private slots:
         QVERIFY2(told[0].startsWith(
                      QStringLiteral("Delete Problems|1 file could not be deleted:\nf2: ")),
                  qPrintable(told[0]));
+        // The file is named once, not by its name and then again by its path.
+        QVERIFY2(!told[0].contains(QString::fromStdString(m_cache->folder().string())),
+                 qPrintable(told[0]));
     }
 
     void doNotShowAgainThenNo()
@@ -697,7 +702,70 @@ private slots:
         Menu(m_wizard.get(), "MenuFileExit")->trigger();
         QCOMPARE(main.closes, 1);
         QVERIFY(m_wizard->isUnloaded());
+        // The wizard ends with the process: its own closing steps do not run.
+        QVERIFY(settingsText().find("View/Delete Wizard=") == std::string::npos);
         m_wizard.reset(); // before its parent goes
+    }
+
+    void aboutFromTheWizardLeavesTheMainWindowHidden()
+    {
+        QWidget main; // hidden while the wizard is open
+        m_cache = std::make_unique<CacheFolder>(1);
+        gblIndexPath.set(m_cache->document().string());
+        m_wizard = std::make_unique<frmViewDeleteWizard>(&main);
+        QVERIFY(m_wizard->Form_Load());
+        m_wizard->show();
+        bool aboutSeen = false;
+        QTimer okClicker;
+        okClicker.setInterval(5);
+        QObject::connect(&okClicker, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* about = qobject_cast<frmAbout*>(window);
+                if (about && about->isVisible()) {
+                    aboutSeen = true;
+                    about->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click();
+                }
+            }
+        });
+        okClicker.start();
+        Menu(m_wizard.get(), "MenuHelpAbout")->trigger();
+        QVERIFY(aboutSeen);
+        QVERIFY(!main.isVisible());
+        QVERIFY(m_wizard->isVisible());
+        m_wizard.reset(); // before its parent goes
+    }
+
+    void realBoxesShowTheirWholeTitle()
+    {
+        // The title bar is as wide as the box: beside the title it holds the
+        // window's icon and buttons, at least a hundred pixels under any desktop.
+        SetMessageAnswerer({});
+        const auto quiet = qScopeGuard([] {
+            SetMessageAnswerer([](const MessageRequest& request) {
+                qFatal("unexpected message box: %s", qPrintable(request.text));
+                return MessageAnswer::Ok;
+            });
+        });
+        int width = 0;
+        int needed = 0;
+        QTimer answerer;
+        answerer.setInterval(5);
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            QFont bold = box->font();
+            bold.setBold(true);
+            needed = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 100;
+            width = box->frameGeometry().width();
+            box->button(QMessageBox::No)->click();
+        });
+        answerer.start();
+        ShowMessage({nullptr, QStringLiteral("Deleted All Selected Files"),
+                     QStringLiteral("Delete all selected files now?"), MessageIcon::Question,
+                     MessageButtons::YesNo});
+        QVERIFY(needed > 100);
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
     }
 
     void shownModallyUntilClosed()

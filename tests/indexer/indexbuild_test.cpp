@@ -469,8 +469,8 @@ TEST(RunIndexBuild, FolderGoneAfterListingIsReported)
     EXPECT_EQ(host.lastErrorText, std::strerror(ENOENT));
 }
 
-// A rename needs only the folder's permission, but a read-only page must be left
-// alone, as on the original platform. Root may write anything: run as "nobody".
+// A rename needs only the folder's permission, but a read-only page is the
+// user's word that it must stay as it is. Root may write anything: run as "nobody".
 TEST(RunIndexBuild, ReadOnlyPageIsReportedAndLeftAlone)
 {
     TestDir dir;

@@ -67,7 +67,8 @@ TEST(Placement, KeepWindowPlacementRestoresAndSaves)
     EXPECT_EQ(ReadSetting("General", "Tessaloom", "", path), "-0000300000012000000900000006000");
     WindowRect restored = CentreForm({0, 0, 5000, 5000}, kScreen);
     ASSERT_TRUE(KeepWindowPlacement(restored, "Tessaloom", 1, kScreen, path));
-    EXPECT_EQ(restored, saved);
+    // Put back inside the screen: the part beyond its left edge moves in.
+    EXPECT_EQ(restored, (WindowRect{0, 1200, 9000, 6000}));
 
     // Almost off the screen: the earlier record stays; blank captions do nothing.
     WindowRect offScreen{-9000, 1200, 8000, 6000};
@@ -83,6 +84,45 @@ TEST(Placement, KeepWindowPlacementRestoresAndSaves)
     WindowRect wizard{1000, 1000, 9000, 6000};
     ASSERT_TRUE(KeepWindowPlacement(wizard, "View/Delete Wizard", 1, kScreen, path));
     EXPECT_EQ(wizard, CentreForm({1000, 1000, 9000, 6000}, kScreen));
+}
+
+TEST(Placement, RestoredRecordsFitTheAvailableArea)
+{
+    // A screen of 1920 x 1080 pixels with a 40-pixel panel at its top.
+    const PlacementLimits limits{{0, 600, 28800, 15600}, 6000, 4500};
+    const struct
+    {
+        const char* record;
+        std::optional<WindowRect> restored; // nothing: taken as missing, centred
+    } cases[] = {
+        // Inside the area: as saved.
+        {"00001000000010000000900000006000", WindowRect{1000, 1000, 9000, 6000}},
+        // Wider and taller than the area, from the settings file of an attack or of
+        // a larger screen: the area's size, at its corner.
+        {"00000000000000009999999999999999", WindowRect{0, 600, 28800, 15600}},
+        {"00001000000010000048000000480000", WindowRect{0, 600, 28800, 15600}},
+        // Overhanging an edge: moved in; below the least size: the least size.
+        {"00025000000140000000900000006000", WindowRect{19800, 10200, 9000, 6000}},
+        {"-0004000000000000000900000006000", WindowRect{0, 600, 9000, 6000}},
+        {"00001000000010000000010000000100", WindowRect{1000, 1000, 6000, 4500}},
+        // No window has such a size: as if never saved.
+        {"00001000000010000000000000006000", std::nullopt},
+        {"0000100000001000-000900000006000", std::nullopt},
+        {"0000100000001000000090000000000", std::nullopt},
+        {"NOT A PLACEMENT AT ALL, REALLY!!", std::nullopt},
+    };
+    TestDir dir;
+    const std::string path = (dir / "TSL.INI").string();
+    for (const auto& c : cases) {
+        WriteSetting("General", "View/Delete Wizard", c.record, path);
+        WindowRect w{0, 0, 9000, 6000};
+        ASSERT_TRUE(KeepWindowPlacement(w, "View/Delete Wizard", 1, kScreen, path, limits))
+            << c.record;
+        EXPECT_EQ(w, c.restored.value_or(CentreForm({0, 0, 9000, 6000}, kScreen))) << c.record;
+    }
+    // An area smaller than the least size: the least size, at the area's corner.
+    EXPECT_EQ(FitRestoredPlacement({500, 500, 9000, 9000}, {{100, 200, 3000, 2000}, 6000, 4500}),
+              (WindowRect{100, 200, 6000, 4500}));
 }
 
 TEST(Placement, SlideOutSteps)
