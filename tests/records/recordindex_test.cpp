@@ -223,7 +223,7 @@ TEST(IndexWithRecords, AMediaEntrySplitInHeadAndDataIsListedTwiceAsTheSame)
 {
     TestDir dir;
     const std::string magic = "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
-    const std::string data = magic + std::string("\x05\0\0\0\x80\x90 sparse ranges", 22);
+    const std::string data = magic + std::string("\x05\0\0\0\x80\x90 sparse ranges", 20);
     const auto head = [](const char* type) {
         return test::ChromiumRecord({"http://s.test/clip", test::OkHead(type), ""});
     };
