@@ -7,6 +7,8 @@
 
 #include "support/recordbuilder.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,21 @@
 #include <string>
 
 namespace {
+
+void PutBig32(std::string& out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+void PngChunk(std::string& out, const char* kind, const std::string& body)
+{
+    PutBig32(out, static_cast<std::uint32_t>(body.size()));
+    const std::string typed = std::string(kind, 4) + body;
+    out += typed;
+    PutBig32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
+                                                   static_cast<uInt>(typed.size()))));
+}
 
 class Random
 {
@@ -32,6 +49,37 @@ public:
 private:
     std::uint64_t m_state;
 };
+
+// An RGB PNG of 16-pixel blocks in random colours, as a photo-sized picture that
+// compresses like a drawing.
+std::string Png(Random& random, int width, int height)
+{
+    std::string colours;
+    for (int i = 0; i < 64 * 3; ++i)
+        colours += static_cast<char>(random.below(256));
+    std::string raw;
+    raw.reserve(static_cast<std::size_t>(height) * (static_cast<std::size_t>(width) * 3 + 1));
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';
+        for (int x = 0; x < width; ++x)
+            raw.append(colours, static_cast<std::size_t>(((x / 16) * 7 + (y / 16) * 3) % 64) * 3,
+                       3);
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(packedSize, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+              reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 6);
+    packed.resize(packedSize);
+    std::string header;
+    PutBig32(header, static_cast<std::uint32_t>(width));
+    PutBig32(header, static_cast<std::uint32_t>(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5);
+    std::string png = "\x89PNG\r\n\x1A\n";
+    PngChunk(png, "IHDR", header);
+    PngChunk(png, "IDAT", packed);
+    PngChunk(png, "IEND", "");
+    return png;
+}
 
 std::string Words(Random& random, std::size_t bytes)
 {
@@ -87,12 +135,15 @@ int main(int argc, char** argv)
             parts.head = OkHead("text/html");
             parts.body = Page(random, i);
         } else if (kind < 75) {
+            // Half the pictures are real ones to make thumbnails of; the other half
+            // no decoder reads, and are stored as they are.
             const bool png = random.below(2) == 0;
             parts.head = OkHead(png ? "image/png" : "image/jpeg");
-            parts.body = Binary(random,
-                                png ? std::string_view("\x89PNG\r\n\x1A\n", 8)
-                                    : std::string_view("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
-                                1'000 + random.below(random.below(10) == 0 ? 400'000 : 30'000));
+            parts.body =
+                png ? Png(random, 16 + static_cast<int>(random.below(1600)),
+                          16 + static_cast<int>(random.below(1200)))
+                    : Binary(random, std::string_view("\xFF\xD8\xFF\xE0\0\x10JFIF", 10),
+                             1'000 + random.below(random.below(10) == 0 ? 400'000 : 30'000));
         } else if (kind < 90) {
             const bool script = random.below(2) == 0;
             parts.head = OkHead(script ? "application/javascript" : "text/css", "gzip");

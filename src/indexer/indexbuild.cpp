@@ -21,6 +21,10 @@ namespace {
 constexpr std::size_t kFolderTextChars = 99;
 // A picture no decoder reads is stored as it is, up to this size.
 constexpr std::size_t kMaxCopiedPictureBytes = 4 * 1024 * 1024;
+// With less room than this left, no picture is stored any more (kept ones are
+// still taken over): a thumbnail made then would cost a decode at every build
+// and most likely not be kept.
+constexpr std::uint64_t kThumbnailRoom = 256 * 1024;
 
 // Where the page draws a record's picture from: the thumbnail of an unchanged
 // cache file kept from the last build, else a new one, else a copy.
@@ -31,6 +35,8 @@ std::optional<std::string> StorePicture(records::ThumbnailFolder& thumbnails,
     const records::CacheFileStamp stamp{facts.size, static_cast<std::int64_t>(facts.modified)};
     if (auto kept = thumbnails.reuse(name, stamp))
         return kept;
+    if (thumbnails.bytesLeft() < kThumbnailRoom)
+        return std::nullopt;
     if (scaler) {
         if (auto made = scaler->makeThumbnail(record.picture))
             return thumbnails.add(name, made->extension, made->bytes, stamp);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QLoggingCategory>
 #include <QPainter>
 
 namespace tessaloom {
@@ -28,6 +29,9 @@ bool IsSvg(std::string_view picture)
 QtPictureScaler::QtPictureScaler()
 {
     QImageReader::setAllocationLimit(kAllocationLimitMb);
+    // Damaged pictures are common in a cache and no fault of the user's: the
+    // decoders' complaints about them would only fill the terminal.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     m_writesWebp = QImageWriter::supportedImageFormats().contains("webp");
 }
 

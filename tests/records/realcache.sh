@@ -40,17 +40,17 @@ check() { # FOLDER NAME
     XDG_CACHE_HOME="$WORK/xdg" "$CLI" index --quiet --keep-binary --records "$folder" >/dev/null
     python3 - "$doc" "$WORK/site" "$name" <<'PY' || failures=$((failures + 1))
 import os, re, sys, urllib.parse
-doc = open(sys.argv[1], "rb").read().decode("latin-1")
+doc = open(sys.argv[1], "rb").read().decode("utf-8", "replace")
 site, name = sys.argv[2], sys.argv[3]
 bad = 0
-expected = [l.rstrip("\n").split("\t", 1) for l in open(os.path.join(site, "expected.txt"))]
-titles = [t for kind, t in expected if kind == "title"]
-pictures = {p: p for kind, p in expected if kind == "picture"}
+expected = [l.rstrip("\n").split("\t") for l in open(os.path.join(site, "expected.txt"), encoding="utf-8")]
+titles = [e[1] for e in expected if e[0] == "title"]
+pictures = {e[1]: e[1] for e in expected if e[0] == "picture"}
 found_titles = [t for t in titles if "align=center>%s</a>" % t in doc]
 shown = set()
 # A picture is drawn from a thumbnail (or a copy) under the cache home; its cell
 # names the address it came from.
-marks = (b"\xff\xd8\xff", b"\x89PNG", b"RIFF", b"GIF8")
+marks = (b"\xff\xd8\xff", b"\x89PNG", b"RIFF", b"GIF8", b"<svg")
 for url, src in re.findall(r'<TD align=center title="([^"]+)"><a href="[^"]*" target=new align=center alt=Image><img src="file://([^"]+)"', doc):
     data = open(urllib.parse.unquote(src), "rb").read()
     path = urllib.parse.urlsplit(url.replace("&amp;", "&")).path.lstrip("/")

@@ -47,6 +47,9 @@ public:
     std::optional<std::string> add(std::string_view cacheFileName, std::string_view extension,
                                    std::string_view bytes, const CacheFileStamp& stamp = {});
 
+    /// Bytes still to be had in this build.
+    std::uint64_t bytesLeft() const { return m_budget - m_used; }
+
     /// Takes over the previous build's picture of a cache file whose name and
     /// stamp are unchanged, and returns its address; nullopt when there is none.
     std::optional<std::string> reuse(std::string_view cacheFileName, const CacheFileStamp& stamp);
