@@ -188,11 +188,11 @@ DecodedBody DecodeBody(std::string_view encoded, const std::vector<std::string>&
             encoded.size() > outputLimit ? DecodeStatus::LimitReached : DecodeStatus::Complete;
         return plain;
     }
+    if (codings.size() > kMaxContentCodings)
+        return {};
     // Undo the last coding first. An inner stage cut at the limit or cut short
     // leaves the outer stages with a prefix, which they report as InputEnded at
     // worst; the weakest status of all stages is the result's.
-    if (codings.size() > kMaxContentCodings)
-        return {};
     DecodedBody current;
     current.status = DecodeStatus::Complete;
     std::string_view input = encoded;
