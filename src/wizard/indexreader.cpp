@@ -140,8 +140,15 @@ public:
         if (!IsPlainFileName(name) || name.front() == '.' || !m_holdsFile(name))
             return;
         WizardRow row;
-        row.displayText =
-            MakeDisplayText(fields.dateText, fields.image ? "Image" : DecodeTitle(fields.title));
+        // Most titles hold no reference and are valid UTF-8: they are shown as
+        // written, without a decoded copy of their own.
+        const std::string_view trimmed = TrimSpaces(fields.title);
+        if (fields.image)
+            row.displayText = MakeDisplayText(fields.dateText, "Image");
+        else if (trimmed.find('&') == std::string_view::npos && IsValidUtf8(trimmed))
+            row.displayText = MakeDisplayText(fields.dateText, trimmed);
+        else
+            row.displayText = MakeDisplayText(fields.dateText, DecodeTitle(fields.title));
         row.targetPath.reserve(m_prefix.size() + name.size());
         row.targetPath = m_prefix;
         row.targetPath += name;
