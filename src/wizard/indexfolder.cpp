@@ -191,6 +191,14 @@ int IndexFolder::snapshotKind(std::string_view name) const
     }
 }
 
+void IndexFolder::prepareLookup(std::string_view name) const
+{
+    if (!m_snapshotTaken)
+        return;
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+    __builtin_prefetch(&m_snapshotTable[hash & (m_snapshotTable.size() - 1)]);
+}
+
 bool IndexFolder::holdsListableFile(std::string_view name) const
 {
     // Hidden names count as absent, as they do in the program's file lists.

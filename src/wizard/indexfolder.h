@@ -65,6 +65,9 @@ public:
     /// regular file, or of a symbolic link that leads, through at most a few
     /// links, to a regular file directly in this folder.
     bool holdsListableFile(std::string_view name) const;
+    /// Says that `name` will be tested soon: with the names read in one go, its
+    /// place in memory is fetched meanwhile. No effect on any result.
+    void prepareLookup(std::string_view name) const;
 
     /// True only when nothing at all is there under the plain name `name`.
     bool isGone(std::string_view name) const;
