@@ -2,7 +2,8 @@
 # Index build through the windows: `tessaloom-bench-window` (frmMain loaded, its
 # "Create Index File" clicked, the progress window shown) against
 # `tessaloom-cli index` on the same generated 20,000-file cache, in the same run,
-# on a private Xvfb display. Then the peak memory of each (/usr/bin/time -v).
+# on a private Xvfb display, the two alternating, with the ratio pair by pair.
+# Then the peak memory of each (/usr/bin/time -v).
 #
 # Usage: bench/gui/indexbuild.sh [--runs N] [--clean]
 # Environment: BUILD_DIR (default build/benchgui), BENCH_DIR (default
@@ -26,18 +27,20 @@ while [[ $# -gt 0 ]]; do
     esac
 done
 
-for tool in Xvfb farm-bench /usr/bin/time; do
+for tool in Xvfb /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
 done
 
 echo "== build (Release) in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALOOM_WERROR=OFF \
     -DTESSALOOM_BUILD_TESTS=OFF -DTESSALOOM_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-cache tessaloom-bench-window >/dev/null
+cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-cache tessaloom-bench-window \
+    tessaloom-measure >/dev/null
 
 CLI=$BUILD/src/cli/tessaloom-cli
 GEN=$BUILD/bench/indexer/tessaloom-gen-cache
 WINDOW=$BUILD/bench/gui/tessaloom-bench-window
+MEASURE=$BUILD/bench/indexer/tessaloom-measure
 
 FOLDER=$WORK/cache-20000-seed$SEED
 if [[ ! -f $FOLDER/.generated ]]; then
@@ -64,8 +67,54 @@ done
 "$CLI" index --quiet "$FOLDER" >/dev/null
 "$WINDOW" "$FOLDER" >/dev/null
 
-echo "== $RUNS runs each, A = window, B = command line"
-farm-bench -n "$RUNS" --timeout 600 --vs "$CLI index --quiet $FOLDER" -- "$WINDOW" "$FOLDER"
+# "wall user sys maxrss_kb status" of one run; fails the script if the program did.
+measure() {
+    local line
+    line=$("$MEASURE" "$@")
+    if [[ ${line##* } != 0 ]]; then
+        echo "run failed (exit ${line##* }): $*" >&2
+        exit 1
+    fi
+    echo "$line"
+}
+
+window_runs=()
+cli_runs=()
+for ((i = 1; i <= RUNS; i++)); do
+    # Alternating, so that a burst of load on a shared machine hits both alike.
+    cli_runs+=("$(measure "$CLI" index --quiet "$FOLDER")")
+    window_runs+=("$(measure "$WINDOW" "$FOLDER")")
+done
+
+# median, least and greatest of a column of numbers
+stats() {
+    sort -g | awk '{ v[NR] = $1 } END {
+        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'
+}
+# One figure of every pair: window over command line, or of one program alone.
+pairs() {
+    for ((k = 0; k < RUNS; k++)); do
+        awk -v a="${window_runs[k]}" -v b="${cli_runs[k]}" -v what="$1" 'BEGIN {
+            split(a, x, " "); split(b, y, " ")
+            if (what == "wall") print x[1] / y[1]
+            else if (what == "cpu") print (x[2] + x[3]) / (y[2] + y[3] > 0 ? y[2] + y[3] : 1e-6)
+            else if (what == "window") print x[1]
+            else print y[1] }'
+    done | stats
+}
+read -r window_wall _ _ < <(pairs window)
+read -r cli_wall _ _ < <(pairs cli)
+read -r wall_ratio wall_min wall_max < <(pairs wall)
+read -r cpu_ratio cpu_min cpu_max < <(pairs cpu)
+echo "== $RUNS alternating pairs: window $window_wall s, command line $cli_wall s (wall medians)"
+echo "   ratio window / command line, pair by pair: wall median $wall_ratio" \
+    "(min $wall_min, max $wall_max), cpu median $cpu_ratio (min $cpu_min, max $cpu_max)"
+if awk -v r="$wall_ratio" 'BEGIN { exit !(r <= 1.2) }'; then
+    echo "   goal (within 1.2 times the command line): met"
+else
+    echo "   goal (within 1.2 times the command line): MISSED"
+fi
 
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
 cli_kb=$(peak "$CLI" index --quiet "$FOLDER")

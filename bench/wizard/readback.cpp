@@ -6,8 +6,10 @@
 //   tessaloom-bench-readback --once floor|read FOLDER
 //
 // FOLDER (default: a new temporary folder, removed afterwards) gets ENTRIES
-// (default 100000) empty files and their index. Each measure is the best of RUNS
-// (default 5) after one warm-up, so the document is read from the page cache.
+// (default 100000) empty files and their index. The floor and the read run RUNS
+// times each (default 9), alternating, after one warm-up, so the document is read
+// from the page cache; the times are medians and the ratio is the median of the
+// pairs' ratios, with their least and greatest.
 // On a busy machine the best of a few runs in one process still swings; --once
 // does one floor or one read of a FOLDER prepared earlier, so that an outside
 // timer can interleave the two as whole processes (/usr/bin/time, hyperfine).
@@ -44,6 +46,13 @@ double BestSeconds(int runs, const std::function<std::size_t()>& work, std::size
         best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
     return best;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 bool Prepare(const std::filesystem::path& folder, int entries)
@@ -136,7 +145,7 @@ int main(int argc, char** argv)
         folder = argv[1];
     }
     const int entries = argc > 2 ? std::atoi(argv[2]) : 100000;
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+    const int runs = std::max(1, argc > 3 ? std::atoi(argv[3]) : 9);
     if (!Prepare(folder, entries))
         return 1;
     const std::filesystem::path document = folder / kIndexDocumentName;
@@ -144,13 +153,22 @@ int main(int argc, char** argv)
     std::size_t lines = 0;
     const double linesSeconds = BestSeconds(
         runs, [&] { return ReadLines(document); }, lines);
-    std::size_t names = 0;
-    const double floorSeconds = BestSeconds(
-        runs, [&] { return Floor(folder, document); }, names);
-
-    std::size_t rows = 0;
-    const double readSeconds = BestSeconds(
-        runs, [&] { return ReadIndexDocument(document).rows.size(); }, rows);
+    // The floor and the read alternate, one of each a round, so that a burst of
+    // load on a shared machine hits both alike; the ratio is taken pair by pair.
+    std::size_t names = Floor(folder, document); // warm-up
+    std::size_t rows = ReadIndexDocument(document).rows.size();
+    std::vector<double> floorTimes, readTimes, ratios;
+    for (int i = 0; i < runs; ++i) {
+        auto start = Clock::now();
+        names = Floor(folder, document);
+        floorTimes.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        start = Clock::now();
+        rows = ReadIndexDocument(document).rows.size();
+        readTimes.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        ratios.push_back(readTimes.back() / floorTimes.back());
+    }
+    const double floorSeconds = Median(floorTimes);
+    const double readSeconds = Median(readTimes);
 
     // The reader's own share: the same document from memory, every file taken
     // as existing, so no file-system call at all.
@@ -167,17 +185,20 @@ int main(int argc, char** argv)
         },
         parsedRows);
 
-    const double ratio = readSeconds / floorSeconds;
+    const double ratio = Median(ratios);
     std::printf("entries %d, document %llu bytes, %zu lines\n", entries,
                 static_cast<unsigned long long>(std::filesystem::file_size(document)), lines);
     std::printf("lines read           %8.2f ms\n", linesSeconds * 1e3);
-    std::printf("floor (lines, then   %8.2f ms  (%zu names)\n  the folder listed)\n",
+    std::printf("floor (lines, then   %8.2f ms  median (%zu names)\n  the folder listed)\n",
                 floorSeconds * 1e3, names);
-    std::printf("index read back      %8.2f ms  (%zu rows)\n", readSeconds * 1e3, rows);
+    std::printf("index read back      %8.2f ms  median (%zu rows)\n", readSeconds * 1e3, rows);
     std::printf("  of which parsing   %8.2f ms  (from memory, no existence test)\n",
                 parseSeconds * 1e3);
-    std::printf("ratio to the floor %.2f (goal: within 2); to the lines alone %.2f\n", ratio,
-                readSeconds / linesSeconds);
+    std::printf("ratio to the floor, %d alternating pairs: median %.2f, min %.2f, max %.2f "
+                "(goal: within 2)\n",
+                runs, ratio, *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
+    std::printf("ratio to the lines alone %.2f\n", readSeconds / linesSeconds);
 
     if (temporary)
         std::filesystem::remove_all(folder);

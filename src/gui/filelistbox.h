@@ -24,6 +24,9 @@ public:
 
     void setFolder(const std::string& folder);
     void setPattern(const std::string& pattern);
+    /// Takes the pattern for the next reading without reading the folder now: for
+    /// a change of folder about to follow, which reads it anyway.
+    void takePattern(const std::string& pattern) { m_pattern = pattern; }
     /// Reads the folder again.
     void refresh();
 

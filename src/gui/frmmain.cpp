@@ -301,9 +301,12 @@ void frmMain::Form_Load()
     m_placedWithFrame = frameGeometry().size() - geometry().size();
     show();
     placeAgainWhenTheFrameShows();
-    if (!settings.directory.empty())
-        Dir1->setPath(settings.directory); // a folder that has gone leaves the lists as they are
-    File1->setPattern(settings.filePattern);
+    // The file list is read once, in the saved folder with the saved pattern: a
+    // cache folder of many thousand files costs a noticeable time per reading.
+    File1->takePattern(settings.filePattern);
+    // A folder that has gone leaves the lists as they are, read with the pattern.
+    if (settings.directory.empty() || !Dir1->setPath(settings.directory))
+        File1->refresh();
     updateFilesLabel();
     txtFileMask->setText(FromText(settings.filePattern));
     setOptionBoxes(StartupOptionBoxes(settings, optionBoxes()));

@@ -137,11 +137,16 @@ void IndexFolder::takeSnapshot() const
             break;
         }
         SnapshotSlot slot;
-        slot.hash = std::hash<std::string_view>{}(name);
-        slot.offset = static_cast<std::uint32_t>(m_snapshotNames.size());
+        slot.hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
         slot.length = static_cast<std::uint16_t>(name.size());
-        slot.regular = entry->d_type == DT_REG;
-        m_snapshotNames.append(name);
+        slot.kind = entry->d_type == DT_REG ? 1 : 0;
+        if (name.size() <= kInlineName) {
+            std::memcpy(slot.name, name.data(), name.size());
+        } else {
+            const auto offset = static_cast<std::uint32_t>(m_snapshotNames.size());
+            std::memcpy(slot.name, &offset, sizeof offset);
+            m_snapshotNames.append(name);
+        }
         found.push_back(slot);
     }
     ::closedir(dir);
@@ -157,7 +162,7 @@ void IndexFolder::takeSnapshot() const
     m_snapshotTable.assign(size, SnapshotSlot{});
     for (const SnapshotSlot& slot : found) {
         std::size_t at = slot.hash & (size - 1);
-        while (m_snapshotTable[at].offset != kEmptySlot)
+        while (m_snapshotTable[at].kind != kEmptySlot)
             at = (at + 1) & (size - 1);
         m_snapshotTable[at] = slot;
     }
@@ -166,15 +171,32 @@ void IndexFolder::takeSnapshot() const
 int IndexFolder::snapshotKind(std::string_view name) const
 {
     const std::size_t mask = m_snapshotTable.size() - 1;
-    const std::uint64_t hash = std::hash<std::string_view>{}(name);
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const SnapshotSlot& slot = m_snapshotTable[at];
-        if (slot.offset == kEmptySlot)
+        if (slot.kind == kEmptySlot)
             return -1;
-        if (slot.hash == hash &&
-            std::string_view(m_snapshotNames).substr(slot.offset, slot.length) == name)
-            return slot.regular ? 1 : 0;
+        if (slot.hash != hash || slot.length != name.size())
+            continue;
+        std::string_view held;
+        if (name.size() <= kInlineName) {
+            held = std::string_view(slot.name, name.size());
+        } else {
+            std::uint32_t offset = 0;
+            std::memcpy(&offset, slot.name, sizeof offset);
+            held = std::string_view(m_snapshotNames).substr(offset, name.size());
+        }
+        if (held == name)
+            return slot.kind == 1 ? 1 : 0;
     }
+}
+
+void IndexFolder::prepareLookup(std::string_view name) const
+{
+    if (!m_snapshotTaken)
+        return;
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+    __builtin_prefetch(&m_snapshotTable[hash & (m_snapshotTable.size() - 1)]);
 }
 
 bool IndexFolder::holdsListableFile(std::string_view name) const
@@ -182,14 +204,14 @@ bool IndexFolder::holdsListableFile(std::string_view name) const
     // Hidden names count as absent, as they do in the program's file lists.
     if (m_fd < 0 || !IsPlainFileName(name) || name.front() == '.')
         return false;
-    const std::string bare(name);
     if (m_snapshotAllowed && !m_snapshotTaken && ++m_lookups > kLookupsBeforeSnapshot)
         takeSnapshot();
     if (m_snapshotTaken) {
-        const int kind = snapshotKind(bare);
+        const int kind = snapshotKind(name);
         if (kind != 0)
             return kind > 0;
     }
+    const std::string bare(name);
     struct stat st
     {
     };

@@ -113,13 +113,20 @@ void DecodeFirstNumericReference(std::string& title)
     ReplaceAllText(title, reference, character);
 }
 
-// Turns the fields of a document into rows, until the rows grow too large.
+// Turns the fields of a document into rows, until the rows grow too large. The
+// files are tested a batch at a time: the batch's tests are announced first
+// (`ahead`), so that a lookup table can have their places fetched from memory
+// together rather than waiting on each in turn.
 class RowCollector
 {
 public:
-    RowCollector(IndexList& list, const std::filesystem::path& folder,
-                 const std::function<bool(std::string_view)>& holdsFile)
-        : m_list(list), m_prefix(FolderPrefix(folder)), m_holdsFile(holdsFile)
+    using NameFn = std::function<bool(std::string_view)>;
+    using AheadFn = std::function<void(std::string_view)>;
+
+    RowCollector(IndexList& list, const std::filesystem::path& folder, const NameFn& holdsFile,
+                 AheadFn ahead = {})
+        : m_list(list), m_prefix(FolderPrefix(folder)), m_holdsFile(holdsFile),
+          m_ahead(std::move(ahead))
     {}
 
     bool full() const { return m_full; }
@@ -137,26 +144,56 @@ public:
             decodedName = DecodeLinkTarget(name);
             name = decodedName;
         }
-        if (!IsPlainFileName(name) || name.front() == '.' || !m_holdsFile(name))
+        if (!IsPlainFileName(name) || name.front() == '.')
             return;
         WizardRow row;
-        row.displayText =
-            MakeDisplayText(fields.dateText, fields.image ? "Image" : DecodeTitle(fields.title));
+        // Most titles hold no reference and are valid UTF-8: they are shown as
+        // written, without a decoded copy of their own.
+        const std::string_view trimmed = TrimSpaces(fields.title);
+        if (fields.image)
+            row.displayText = MakeDisplayText(fields.dateText, "Image");
+        else if (trimmed.find('&') == std::string_view::npos && IsValidUtf8(trimmed))
+            row.displayText = MakeDisplayText(fields.dateText, trimmed);
+        else
+            row.displayText = MakeDisplayText(fields.dateText, DecodeTitle(fields.title));
         row.targetPath.reserve(m_prefix.size() + name.size());
         row.targetPath = m_prefix;
         row.targetPath += name;
-        m_bytes += row.displayText.size() + row.targetPath.size() + sizeof(WizardRow);
-        m_list.rows.push_back(std::move(row));
-        if (m_bytes >= kMaxIndexListBytes) {
-            m_full = true;
-            m_list.end = IndexReadEnd::SizeLimit;
+        m_pending.push_back(std::move(row));
+        if (m_pending.size() >= kBatch)
+            settle();
+    }
+
+    /// Tests the rows still waiting; called before the list is handed out.
+    void settle()
+    {
+        if (m_ahead) {
+            for (const WizardRow& row : m_pending)
+                m_ahead(std::string_view(row.targetPath).substr(m_prefix.size()));
         }
+        for (WizardRow& row : m_pending) {
+            if (m_full)
+                break; // the rows after the one that filled the list are not taken
+            if (!m_holdsFile(std::string_view(row.targetPath).substr(m_prefix.size())))
+                continue;
+            m_bytes += row.displayText.size() + row.targetPath.size() + sizeof(WizardRow);
+            m_list.rows.push_back(std::move(row));
+            if (m_bytes >= kMaxIndexListBytes) {
+                m_full = true;
+                m_list.end = IndexReadEnd::SizeLimit;
+            }
+        }
+        m_pending.clear();
     }
 
 private:
+    static constexpr std::size_t kBatch = 16;
+
     IndexList& m_list;
     const std::string m_prefix;
-    const std::function<bool(std::string_view)>& m_holdsFile;
+    const NameFn& m_holdsFile;
+    const AheadFn m_ahead;
+    std::vector<WizardRow> m_pending;
     std::size_t m_bytes = 0;
     bool m_full = false;
 };
@@ -355,10 +392,14 @@ IndexList ReadIndexText(std::string_view text, const std::filesystem::path& fold
     for (std::size_t at = 0; at < text.size() && !rows.full(); at += kReadChunk) {
         if (!splitter.feed(text.substr(at, kReadChunk), onField))
             break;
+        rows.settle();
     }
     if (!rows.full())
         splitter.finish(onField);
-    if (splitter.limitReached())
+    rows.settle();
+    // A list filled before the field limit ends there: the fields past it were
+    // only counted because the batch's tests came later.
+    if (splitter.limitReached() && !rows.full())
         list.end = IndexReadEnd::FieldLimit;
     return list;
 }
@@ -378,7 +419,10 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     const std::function<bool(std::string_view)> holdsFile = [&](std::string_view name) {
         return folder.holdsListableFile(name);
     };
-    RowCollector rows(list, folder.path(), holdsFile);
+    const std::function<void(std::string_view)> ahead = [&](std::string_view name) {
+        folder.prepareLookup(name);
+    };
+    RowCollector rows(list, folder.path(), holdsFile, ahead);
     IndexFieldSplitter splitter;
     const auto onField = [&](std::string_view field) { rows.examine(field); };
 
@@ -397,7 +441,8 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
             std::min(static_cast<std::size_t>(n), kMaxIndexDocumentBytes - total);
         total += take;
         more = splitter.feed(std::string_view(buffer.data(), take), onField);
-        if (take < static_cast<std::size_t>(n)) {
+        rows.settle();
+        if (take < static_cast<std::size_t>(n) && !rows.full()) {
             // The field cut at the limit is not examined.
             list.end = IndexReadEnd::ByteLimit;
             return list;
@@ -405,7 +450,8 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     }
     if (more && !rows.full())
         splitter.finish(onField);
-    if (splitter.limitReached())
+    rows.settle();
+    if (splitter.limitReached() && !rows.full())
         list.end = IndexReadEnd::FieldLimit;
     return list;
 }

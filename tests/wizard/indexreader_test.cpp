@@ -314,6 +314,14 @@ TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
         std::filesystem::create_symlink(dir / "outside", dir / "idx/link-out");
         std::filesystem::create_symlink("sub", dir / "idx/link-dir");
         ASSERT_EQ(::mkfifo((dir / "idx/fifo").c_str(), 0600), 0);
+        // Names about the length a name is held in place up to, and far longer
+        // ones, with absent neighbours that differ only in their last letter.
+        const std::string n25(25, 'a');
+        const std::string n26 = n25 + "b";
+        const std::string n40 = std::string(39, 'c') + "d";
+        for (const std::string& name : {n25, n26, n40})
+            dir.createFile("idx/" + name, "x");
+        std::filesystem::create_symlink(n40, dir / ("idx/" + std::string(30, 'l')));
 
         const std::string folder = (dir / "idx").string();
         std::vector<std::string> targets;
@@ -349,11 +357,20 @@ TEST(ReadIndexDocument, ListsOnlyPlainFilesOfTheDocumentsFolder)
                                           "fifo",
                                           "kept%00.txt",
                                           "",
+                                          n25,
+                                          std::string(24, 'a') + "b",
+                                          n26,
+                                          std::string(25, 'a') + "c",
+                                          n40,
+                                          std::string(39, 'c') + "e",
+                                          std::string(30, 'l'),
                                       });
         // A link is followed through at most four links of the folder.
         expected.insert(expected.end(),
                         {folder + "/kept", folder + "/say \"hi\", 100%", folder + "/link-in",
-                         folder + "/link-back", folder + "/link-chain", folder + "/link-chain-3"});
+                         folder + "/link-back", folder + "/link-chain", folder + "/link-chain-3",
+                         folder + "/" + n25, folder + "/" + n26, folder + "/" + n40,
+                         folder + "/" + std::string(30, 'l')});
         std::string text = "<HTML>\r\n";
         for (const std::string& t : targets)
             text += Cell(t, "T", "d") + "\r\n";
