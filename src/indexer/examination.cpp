@@ -287,7 +287,7 @@ Examination ExamineContent(std::string_view fileName, std::string_view content,
 
 Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
                               std::string& buffer, const YieldFn& yield, CachedFileFacts* facts,
-                              RecordFacts* record)
+                              RecordFacts* record, const PictureKeptFn& pictureKept)
 {
     if (record)
         *record = {};
@@ -310,8 +310,12 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
         bool read = false;
         if (record) {
             records::FileSource source(file.fd.get(), size, kRecordFirstBlock);
-            if (auto found = records::ExamineRecord(source, fileName, indexName, yield)) {
+            const CachedFileFacts stamp{file.found, file.found ? file.info.st_mtime : 0,
+                                        static_cast<std::uint64_t>(size)};
+            const auto kept = [&] { return pictureKept && pictureKept(stamp); };
+            if (auto found = records::ExamineRecord(source, fileName, indexName, yield, {}, kept)) {
                 record->isRecord = true;
+                record->pictureKept = found->pictureKept;
                 record->url = std::move(found->url);
                 record->picture = std::move(found->picture);
                 record->pictureExtension = std::move(found->pictureExtension);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -69,7 +70,15 @@ struct RecordFacts
     /// is in "<hash>_0" (media fetched in ranges): it begins as every Chromium
     /// entry file does.
     bool chromiumSparseData = false;
+    /// A record of a picture the caller already had (see ExamineCachedFile): its
+    /// body was not read, and `picture` is empty.
+    bool pictureKept = false;
 };
+
+/// Asked, with the file's facts, of a record that holds a picture: true when the
+/// caller already has that picture (kept from the last build of an unchanged
+/// file), so that its body need not be read.
+using PictureKeptFn = std::function<bool(const CachedFileFacts&)>;
 
 /// Reads the first bytes of `fileName` in the folder open as `folderFd` (a file that
 /// vanished or cannot be read is examined with empty content) and examines it.
@@ -84,6 +93,7 @@ struct RecordFacts
 /// receives whether the file still exists and its modification time.
 Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::string_view indexName,
                               std::string& buffer, const YieldFn& yield = {},
-                              CachedFileFacts* facts = nullptr, RecordFacts* record = nullptr);
+                              CachedFileFacts* facts = nullptr, RecordFacts* record = nullptr,
+                              const PictureKeptFn& pictureKept = {});
 
 } // namespace tessaloom

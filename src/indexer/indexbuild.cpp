@@ -153,6 +153,17 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     std::string headStem;
     Examination headExam;
     std::string headUrl;
+    // The thumbnail of an unchanged picture is taken over before its body would be
+    // read; a picture the page leaves out is not asked for.
+    const std::string* current = nullptr;
+    std::optional<std::string> keptPicture;
+    const PictureKeptFn pictureKept = [&](const CachedFileFacts& found) {
+        if (options.excludeImages || !found.exists)
+            return false;
+        keptPicture =
+            thumbnails->reuse(*current, {found.size, static_cast<std::int64_t>(found.modified)});
+        return keptPicture.has_value();
+    };
     int imagesFiltered = 0;
     int binaryFiltered = 0;
     int lastRefreshSecond = 0;
@@ -195,8 +206,11 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         }
 
         CachedFileFacts facts;
+        keptPicture.reset();
+        current = &name;
         Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
-                                             request.yield, &facts, thumbnails ? &record : nullptr);
+                                             request.yield, &facts, thumbnails ? &record : nullptr,
+                                             thumbnails ? pictureKept : PictureKeptFn());
         if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
             headStem = name.substr(0, name.size() - 2);
             headExam = exam;
@@ -226,7 +240,9 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
             if (record.isRecord) {
                 entries.back().fromRecord = true;
                 entries.back().url = std::move(record.url);
-                if (!record.picture.empty()) {
+                if (keptPicture) {
+                    entries.back().pictureSource = std::move(*keptPicture);
+                } else if (!record.picture.empty()) {
                     if (auto stored =
                             StorePicture(*thumbnails, request.pictureScaler, name, facts, record))
                         entries.back().pictureSource = std::move(*stored);

@@ -76,8 +76,11 @@ std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_vie
         image.height() > records::kThumbnailSide)
         return std::nullopt;
 
+    // An opaque picture goes to JPEG on a white square: WebP's encoder took most
+    // of a first build's time, for little gain at this size.
     const bool alpha = image.hasAlphaChannel();
-    const bool transparent = m_writesWebp || alpha;
+    const bool webp = m_writesWebp && alpha;
+    const bool transparent = alpha;
     QImage square(records::kThumbnailSide, records::kThumbnailSide,
                   transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     square.fill(transparent ? QColor(Qt::transparent) : QColor(Qt::white));
@@ -89,12 +92,12 @@ std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_vie
     records::Thumbnail thumbnail;
     thumbnail.width = image.width();
     thumbnail.height = image.height();
-    thumbnail.extension = m_writesWebp ? "webp" : alpha ? "png" : "jpg";
+    thumbnail.extension = webp ? "webp" : alpha ? "png" : "jpg";
     QByteArray encoded;
     QBuffer out(&encoded);
     out.open(QIODevice::WriteOnly);
-    QImageWriter writer(&out, m_writesWebp ? "webp" : alpha ? "png" : "jpeg");
-    writer.setQuality(m_writesWebp || !alpha ? kQuality : -1);
+    QImageWriter writer(&out, webp ? "webp" : alpha ? "png" : "jpeg");
+    writer.setQuality(webp || !alpha ? kQuality : -1);
     if (!writer.write(square))
         return std::nullopt;
     thumbnail.bytes.assign(encoded.constData(), static_cast<std::size_t>(encoded.size()));

@@ -264,6 +264,35 @@ TEST(ExamineRecord, DamagedRecordsAreLeftToThePlainExamination)
     EXPECT_FALSE(Examine(file));
 }
 
+TEST(ExamineRecord, AKeptPictureIsNotRead)
+{
+    // A body that would not decode: were it read, the record would count as damaged.
+    const RecordParts picture{"http://s.test/i", OkHead("image/png", "br"), Png()};
+    const RecordParts page{"http://s.test/", OkHead("text/html"), "<title>Page</title>"};
+    for (const auto& [formatName, build] : kFormats) {
+        for (const bool kept : {true, false}) {
+            SCOPED_TRACE(std::string(formatName) + (kept ? ": kept" : ": not kept"));
+            int asked = 0;
+            const auto pictureKept = [&] { return ++asked, kept; };
+            const std::string pictureFile = build(picture);
+            MemorySource source(pictureFile);
+            const auto found = ExamineRecord(source, "f_0", "!ndex.htm", {}, {}, pictureKept);
+            EXPECT_EQ(asked, 1);
+            ASSERT_EQ(found.has_value(), kept);
+            if (kept) {
+                EXPECT_EQ(found->examination.kind, FileKind::Image);
+                EXPECT_TRUE(found->pictureKept);
+                EXPECT_TRUE(found->picture.empty());
+            }
+            // Only a picture is asked after.
+            const std::string pageFile = build(page);
+            MemorySource pageSource(pageFile);
+            ASSERT_TRUE(ExamineRecord(pageSource, "f_0", "!ndex.htm", {}, {}, pictureKept));
+            EXPECT_EQ(asked, 1);
+        }
+    }
+}
+
 TEST(ExamineRecord, BombsAreCutNotFollowed)
 {
     const std::string bomb = test::Gzip("<title>Bomb</title>" + std::string(32 << 20, ' '));

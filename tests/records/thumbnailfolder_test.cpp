@@ -202,6 +202,37 @@ TEST(ThumbnailFolder, TheThumbnailOfAnUnchangedCacheFileIsReused)
     EXPECT_EQ(CountFiles(thumbs.folder()), 1u);
 }
 
+TEST(ThumbnailFolder, PicturesTakenOverBeforeOrWithoutNewOnesAllStay)
+{
+    TestDir dir;
+    const fs::path cacheHome = dir.createDir("c");
+    const fs::path indexed = dir.createDir("i");
+    const CacheFileStamp stamp{1, 2};
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        ASSERT_TRUE(thumbs.add("a_0", "webp", "A", stamp) && thumbs.add("b_0", "webp", "B", stamp));
+        ASSERT_TRUE(thumbs.add("c_0", "webp", "C", stamp) && thumbs.commit());
+    }
+    // Only taken over: the pictures of files gone since go.
+    {
+        ThumbnailFolder thumbs(cacheHome, indexed);
+        const auto a = thumbs.reuse("a_0", stamp);
+        const auto b = thumbs.reuse("b_0", stamp);
+        ASSERT_TRUE(a && b && thumbs.commit());
+        EXPECT_EQ(test::ReadWholeFile(PathOf(*a)), "A");
+        EXPECT_EQ(test::ReadWholeFile(PathOf(*b)), "B");
+        EXPECT_EQ(CountFiles(thumbs.folder()), 2u);
+    }
+    // Taken over, then a new one made: both are in the new folder.
+    ThumbnailFolder thumbs(cacheHome, indexed);
+    const auto a = thumbs.reuse("a_0", stamp);
+    const auto d = thumbs.add("d_0", "webp", "D", stamp);
+    ASSERT_TRUE(a && d && thumbs.commit());
+    EXPECT_EQ(test::ReadWholeFile(PathOf(*a)), "A");
+    EXPECT_EQ(test::ReadWholeFile(PathOf(*d)), "D");
+    EXPECT_EQ(CountFiles(thumbs.folder()), 2u);
+}
+
 TEST(ThumbnailFolder, TheWholeStoreStaysWithinItsBudget)
 {
     TestDir dir;

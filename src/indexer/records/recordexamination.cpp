@@ -200,7 +200,8 @@ std::string PictureExtension(std::string_view mediaType, std::string_view body)
 
 std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string_view fileName,
                                                std::string_view indexName, const YieldFn& yield,
-                                               const RecordLimits& limits)
+                                               const RecordLimits& limits,
+                                               const std::function<bool()>& pictureKept)
 {
     // A skipped name stays skipped whatever it holds.
     if (IEquals(fileName, indexName) || IEquals(fileName, "fat.db") ||
@@ -231,6 +232,14 @@ std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string
 
     switch (media) {
     case MediaClass::Picture: {
+        exam.kind = FileKind::Image;
+        exam.label = kImageLabel;
+        // An unchanged file whose thumbnail is kept: its body, often most of what a
+        // rebuild would read, is not needed.
+        if (pictureKept && pictureKept()) {
+            result.pictureKept = true;
+            break;
+        }
         std::string picture;
         const PictureRead read = WholePicture(source, *record, codings, limits, picture);
         if (read == PictureRead::Damaged)
@@ -239,8 +248,6 @@ std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string
             result.pictureExtension = PictureExtension(mediaType, picture);
             result.picture = std::move(picture);
         }
-        exam.kind = FileKind::Image;
-        exam.label = kImageLabel;
         break;
     }
     case MediaClass::Sound:

@@ -6,6 +6,7 @@
 #include "platform/callbacks.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,8 @@ struct RecordExamination
     /// enough, with the extension to store it under.
     std::string picture;
     std::string pictureExtension;
+    /// The picture was not read: the caller already had it (`pictureKept`).
+    bool pictureKept = false;
 };
 
 /// Examines a Chromium or Firefox record through its body, decoded as its response
@@ -68,6 +71,7 @@ struct RecordExamination
 std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string_view fileName,
                                                std::string_view indexName,
                                                const YieldFn& yield = {},
-                                               const RecordLimits& limits = {});
+                                               const RecordLimits& limits = {},
+                                               const std::function<bool()>& pictureKept = {});
 
 } // namespace tessaloom::records

@@ -205,6 +205,13 @@ bool ThumbnailFolder::ensureStaging()
         return false;
     }
     m_stagingMade = true;
+    for (const std::string& name : m_deferred) {
+        const fs::path from = m_final / name;
+        const fs::path to = m_staging / name;
+        if (::link(from.c_str(), to.c_str()) != 0)
+            fs::copy_file(from, to, ec); // its address is already on the page
+    }
+    m_deferred.clear();
     return true;
 }
 
@@ -247,12 +254,15 @@ std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName
     {
     };
     if (::lstat(from.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        !fits(static_cast<std::uint64_t>(info.st_size)) || !ensureStaging())
+        !fits(static_cast<std::uint64_t>(info.st_size)))
         return std::nullopt;
-    // A second name for the same file: the previous page keeps its picture until
-    // this build's page replaces it.
-    if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0)
+    if (!m_stagingMade) {
+        m_deferred.push_back(found->second);
+    } else if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0) {
+        // A second name for the same file: the previous page keeps its picture
+        // until this build's page replaces it.
         return std::nullopt;
+    }
     m_used += static_cast<std::uint64_t>(info.st_size);
     return FileUrl(m_final / found->second);
 }
@@ -262,6 +272,23 @@ bool ThumbnailFolder::commit()
     if (m_disabled && !m_stagingMade)
         return false;
     std::error_code ec;
+    // A build that only took pictures over: its page, already in place, names
+    // none but those, so the previous folder stays, less the pictures it dropped.
+    if (!m_stagingMade && !m_deferred.empty()) {
+        std::sort(m_deferred.begin(), m_deferred.end());
+        std::vector<fs::path> dropped;
+        for (fs::directory_iterator it(m_final, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!std::binary_search(m_deferred.begin(), m_deferred.end(),
+                                    it->path().filename().string()))
+                dropped.push_back(it->path());
+        }
+        for (const fs::path& path : dropped)
+            fs::remove_all(path, ec);
+        m_deferred.clear();
+        ::utimensat(AT_FDCWD, m_final.c_str(), nullptr, 0);
+        trimStore();
+        return true;
+    }
     // A build without pictures names none: the previous ones go, and nothing is
     // created (a plain folder indexed by default leaves the cache home alone).
     if (!m_stagingMade) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaloom::records {
 
@@ -73,6 +74,9 @@ private:
     /// The previous build's pictures by name without extension, read at the first
     /// reuse.
     std::optional<std::map<std::string, std::string, std::less<>>> m_previous;
+    /// Pictures taken over before this build made one of its own: a build that
+    /// makes none keeps the previous folder, and links nothing.
+    std::vector<std::string> m_deferred;
     bool m_disabled = false;
     bool m_stagingMade = false;
 };
