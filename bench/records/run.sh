@@ -7,7 +7,8 @@
 # Usage: bench/records/run.sh [--runs N] [--clean]
 # Environment: BUILD_DIR (default build/benchrec), BENCH_DIR (default
 # /tmp/tessaloom-bench-records), SEED (default 1).
-# Uses farm-bench where installed (paired runs, median ratio), else a plain loop.
+# Floor and build alternate run by run; the ratio is taken pair by pair and its
+# median printed with its range, so a drift of the machine's speed cancels out.
 # Goals: the first build (every thumbnail made) within 4 times the floor, the
 # rebuild of the unchanged folder (thumbnails reused) within 1.5 times; peak
 # memory under 100 MB.
@@ -28,9 +29,11 @@ done
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALOOM_WERROR=OFF \
     -DTESSALOOM_BUILD_TESTS=OFF -DTESSALOOM_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-records tessaloom-read-whole >/dev/null
+cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-records tessaloom-read-whole \
+    tessaloom-measure >/dev/null
 CLI=$BUILD/src/cli/tessaloom-cli
 FLOOR=$BUILD/bench/records/tessaloom-read-whole
+MEASURE=$BUILD/bench/indexer/tessaloom-measure
 
 if [[ ! -f $FOLDER/.generated ]]; then
     rm -rf "$FOLDER"
@@ -47,16 +50,28 @@ export XDG_CACHE_HOME=$FOLDER.cache-home
 # The first build makes every thumbnail (the store is emptied before each run); the
 # rebuild of the unchanged folder takes them over from the last build.
 FIRST="rm -rf '$XDG_CACHE_HOME/Tessaloom'; exec '$CLI' index --quiet '$FOLDER'"
-if command -v farm-bench >/dev/null; then
-    echo "== first build (goal: within 4 times the floor)"
-    farm-bench -n "$RUNS" --timeout 1800 --vs "$FLOOR $FOLDER" -- sh -c "$FIRST"
-    "$CLI" index --quiet "$FOLDER"
-    echo "== rebuild, unchanged (goal: within 1.5 times the floor)"
-    farm-bench -n "$RUNS" --timeout 1800 --vs "$FLOOR $FOLDER" -- "$CLI" index --records --quiet "$FOLDER"
-    echo "== store: $(du -sk "$XDG_CACHE_HOME/Tessaloom" | cut -f1) KB"
-else
+# Runs floor and build in turn RUNS times and prints the medians and the ratio
+# of wall times pair by pair ("wall user sys maxrss_kb status" per run).
+paired() {
+    local ratios=() builds=() floors=() peak=0 f b
     for ((i = 1; i <= RUNS; i++)); do
-        /usr/bin/time -f "floor %e s  %U user %S sys" "$FLOOR" "$FOLDER" >/dev/null
-        /usr/bin/time -f "index %e s  %U user %S sys  %M KB peak" "$CLI" index --records --quiet "$FOLDER" >/dev/null
+        f=$("$MEASURE" "$FLOOR" "$FOLDER")
+        b=$("$MEASURE" sh -c "$1")
+        floors+=("${f%% *}")
+        builds+=("${b%% *}")
+        ratios+=("$(awk -v a="${b%% *}" -v c="${f%% *}" 'BEGIN { printf "%.3f", a / c }')")
+        read -r _ _ _ kb _ <<<"$b"
+        ((kb > peak)) && peak=$kb
     done
-fi
+    median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.3f (%.3f-%.3f)", m, v[1], v[NR] }'; }
+    echo "floor $(median "${floors[@]}") s, build $(median "${builds[@]}") s"
+    echo "ratio $(median "${ratios[@]}"), peak memory $((peak / 1024)) MB"
+}
+echo "== first build (goal: within 4 times the floor)"
+paired "$FIRST"
+"$CLI" index --quiet "$FOLDER"
+echo "== rebuild, unchanged (goal: within 1.5 times the floor)"
+paired "exec '$CLI' index --quiet '$FOLDER'"
+echo "== store: $(du -sk "$XDG_CACHE_HOME/Tessaloom" | cut -f1) KB"
