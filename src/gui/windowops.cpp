@@ -193,7 +193,7 @@ void KeepWindowPlacement(QWidget* form, int mode)
     const std::string caption = form->windowTitle().toStdString();
     if (!PositionsAreOurs()) {
         if (tessaloom::KeepWindowSize(rect, caption, mode, ScreenSizeInTwips(form),
-                                      Program().settingsPath()) &&
+                                      Program().settingsPath(), PlacementLimitsOf(form)) &&
             mode == 1)
             SetWindowRectInTwips(form, rect);
         return;

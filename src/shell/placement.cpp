@@ -110,6 +110,14 @@ std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
     return WindowRect{left, top, width, height};
 }
 
+PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& screen)
+{
+    PlacementLimits onScreen = limits;
+    if (onScreen.area.width <= 0 || onScreen.area.height <= 0)
+        onScreen.area = {0, 0, screen.width, screen.height};
+    return onScreen;
+}
+
 bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
                          const ScreenSize& screen, const std::string& settingsPath,
                          const PlacementLimits& limits)
@@ -125,12 +133,11 @@ bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
         w = CentreForm(w, screen);
         return true;
     }
-    PlacementLimits fitted = limits;
-    if (fitted.area.width <= 0 || fitted.area.height <= 0)
-        fitted.area = {0, 0, screen.width, screen.height};
     const WindowRect restored = ParsePlacement(record);
     const std::optional<WindowRect> fits =
-        IsPlacementValid(restored, screen) ? FitRestoredPlacement(restored, fitted) : std::nullopt;
+        IsPlacementValid(restored, screen)
+            ? FitRestoredPlacement(restored, LimitsOnScreen(limits, screen))
+            : std::nullopt;
     w = fits ? *fits : CentreForm(w, screen);
     return true;
 }

@@ -69,6 +69,9 @@ struct PlacementLimits
 std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
                                                const PlacementLimits& limits);
 
+/// `limits` with an empty area taken as the whole of `screen`.
+PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& screen);
+
 /// `KeepWindowPlacement`: mode 1 restores `w` from the record under `caption`,
 /// any other mode saves it. Nothing happens when `w` fails IsPlacementValid or the
 /// caption is blank. A missing record centres the window; a record that would put

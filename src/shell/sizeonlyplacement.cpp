@@ -7,7 +7,7 @@
 namespace tessaloom {
 
 bool KeepWindowSize(WindowRect& w, std::string_view caption, int mode, const ScreenSize& screen,
-                    const std::string& settingsPath)
+                    const std::string& settingsPath, const PlacementLimits& limits)
 {
     // The position a window reports here is not where it is, so the margin test on
     // it would decide nothing; an empty window has nothing worth keeping.
@@ -18,10 +18,15 @@ bool KeepWindowSize(WindowRect& w, std::string_view caption, int mode, const Scr
     const bool recorded = record != kNotPreviouslyLoaded;
     const WindowRect saved = recorded ? ParsePlacement(record) : WindowRect{};
     if (mode == 1) {
-        if (!recorded || saved.width <= 0 || saved.height <= 0)
+        if (!recorded)
             return false;
-        w.width = saved.width;
-        w.height = saved.height;
+        const PlacementLimits onScreen = LimitsOnScreen(limits, screen);
+        const std::optional<WindowRect> fits = FitRestoredPlacement(
+            {onScreen.area.left, onScreen.area.top, saved.width, saved.height}, onScreen);
+        if (!fits)
+            return false;
+        w.width = fits->width;
+        w.height = fits->height;
         return true;
     }
     WindowRect kept = CentreForm(w, screen);

@@ -50,6 +50,14 @@ TEST(SizeOnlyPlacement, RestoresTheSizeAndNeverWritesAPositionOfItsOwn)
     EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 2, kScreen, path));
     EXPECT_EQ(Record(path, "Tessaloom"), EncodePlacement({9900, 5100, 9000, 6000}));
 
+    // A record of a size no screen holds comes back as large as the screen, not as
+    // a window of gigabytes.
+    ASSERT_TRUE(
+        WriteSetting("General", "Tessaloom", EncodePlacement({0, 0, 99999999, 99999999}), path));
+    w = reported;
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 1, kScreen, path));
+    EXPECT_EQ(w, (WindowRect{0, 0, kScreen.width, kScreen.height}));
+
     // A record without a usable size restores nothing.
     ASSERT_TRUE(WriteSetting("General", "Tessaloom", "garbage", path));
     w = reported;
