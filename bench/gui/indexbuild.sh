@@ -41,6 +41,8 @@ CLI=$BUILD/src/cli/tessaloom-cli
 GEN=$BUILD/bench/indexer/tessaloom-gen-cache
 WINDOW=$BUILD/bench/gui/tessaloom-bench-window
 MEASURE=$BUILD/bench/indexer/tessaloom-measure
+# shellcheck source=../timing.sh
+source "$ROOT/bench/timing.sh"
 
 FOLDER=$WORK/cache-20000-seed$SEED
 if [[ ! -f $FOLDER/.generated ]]; then
@@ -67,16 +69,6 @@ done
 "$CLI" index --quiet "$FOLDER" >/dev/null
 "$WINDOW" "$FOLDER" >/dev/null
 
-# "wall user sys maxrss_kb status" of one run; fails the script if the program did.
-measure() {
-    local line
-    line=$("$MEASURE" "$@")
-    if [[ ${line##* } != 0 ]]; then
-        echo "run failed (exit ${line##* }): $*" >&2
-        exit 1
-    fi
-    echo "$line"
-}
 
 window_runs=()
 cli_runs=()
@@ -86,12 +78,6 @@ for ((i = 1; i <= RUNS; i++)); do
     window_runs+=("$(measure "$WINDOW" "$FOLDER")")
 done
 
-# median, least and greatest of a column of numbers
-stats() {
-    sort -g | awk '{ v[NR] = $1 } END {
-        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-        printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'
-}
 # One figure of every pair: window over command line, or of one program alone.
 pairs() {
     for ((k = 0; k < RUNS; k++)); do
@@ -101,7 +87,7 @@ pairs() {
             else if (what == "cpu") print (x[2] + x[3]) / (y[2] + y[3] > 0 ? y[2] + y[3] : 1e-6)
             else if (what == "window") print x[1]
             else print y[1] }'
-    done | stats
+    done | median_range
 }
 read -r window_wall _ _ < <(pairs window)
 read -r cli_wall _ _ < <(pairs cli)

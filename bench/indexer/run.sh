@@ -45,6 +45,8 @@ CLI=$BUILD/src/cli/tessaloom-cli
 GEN=$BUILD/bench/indexer/tessaloom-gen-cache
 FLOOR=$BUILD/bench/indexer/tessaloom-read-floor
 MEASURE=$BUILD/bench/indexer/tessaloom-measure
+# shellcheck source=../timing.sh
+source "$ROOT/bench/timing.sh"
 
 # Generates a folder once; the hidden marker (never listed, never indexed) says
 # that an earlier generation finished.
@@ -62,23 +64,9 @@ cache_folder() {
     echo "$folder"
 }
 
-# "wall user sys maxrss_kb status" of one run; fails the script if the program did.
-measure() {
-    local line
-    line=$("$MEASURE" "$@")
-    if [[ ${line##* } != 0 ]]; then
-        echo "run failed (exit ${line##* }): $*" >&2
-        exit 1
-    fi
-    echo "$line"
-}
 
 # best and median of a column of numbers
-stats() {
-    sort -g | awk '{ v[NR] = $1 } END {
-        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-        printf "%.3f %.3f\n", v[1], m }'
-}
+stats() { median_range | awk '{ print $2, $1 }'; }
 
 FOLDER=$(cache_folder 20000)
 FILES=$(find "$FOLDER" -maxdepth 1 -type f ! -name '.*' | wc -l)

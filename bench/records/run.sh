@@ -34,6 +34,8 @@ cmake --build "$BUILD" -j2 --target tessaloom-cli tessaloom-gen-records tessaloo
 CLI=$BUILD/src/cli/tessaloom-cli
 FLOOR=$BUILD/bench/records/tessaloom-read-whole
 MEASURE=$BUILD/bench/indexer/tessaloom-measure
+# shellcheck source=../timing.sh
+source "$ROOT/bench/timing.sh"
 
 if [[ ! -f $FOLDER/.generated ]]; then
     rm -rf "$FOLDER"
@@ -55,17 +57,15 @@ FIRST="rm -rf '$XDG_CACHE_HOME/Tessaloom'; exec '$CLI' index --quiet '$FOLDER'"
 paired() {
     local ratios=() builds=() floors=() peak=0 f b
     for ((i = 1; i <= RUNS; i++)); do
-        f=$("$MEASURE" "$FLOOR" "$FOLDER")
-        b=$("$MEASURE" sh -c "$1")
+        f=$(measure "$FLOOR" "$FOLDER")
+        b=$(measure sh -c "$1")
         floors+=("${f%% *}")
         builds+=("${b%% *}")
         ratios+=("$(awk -v a="${b%% *}" -v c="${f%% *}" 'BEGIN { printf "%.3f", a / c }')")
         read -r _ _ _ kb _ <<<"$b"
         ((kb > peak)) && peak=$kb
     done
-    median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
-        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-        printf "%.3f (%.3f-%.3f)", m, v[1], v[NR] }'; }
+    median() { printf '%s\n' "$@" | median_range | awk '{ printf "%s (%s-%s)", $1, $2, $3 }'; }
     echo "floor $(median "${floors[@]}") s, build $(median "${builds[@]}") s"
     echo "ratio $(median "${ratios[@]}"), peak memory $((peak / 1024)) MB"
 }
