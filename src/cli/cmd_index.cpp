@@ -141,11 +141,11 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         return kExitUsage;
     }
     // The options tick the window's boxes in its start-up order, with its interlocks.
-    Settings flags;
+    OptionBoxes flags;
     flags.excludeImages = options.excludeImages;
     flags.includeOnlyImages = options.includeOnlyImages;
     flags.excludeBinaryFiles = options.excludeBinaryFiles;
-    options = FilterOptionsOf(StartupOptionBoxes(flags));
+    options = FilterOptionsOf(TickInStartupOrder(flags));
 
     IndexRequest request;
     request.folder = FolderForDocument(folderArgument);

@@ -51,12 +51,23 @@ void TickOptionBox(OptionBoxes& boxes, OptionBox box)
 
 OptionBoxes StartupOptionBoxes(const Settings& settings, OptionBoxes design)
 {
+    OptionBoxes flags;
+    flags.excludeImages = settings.excludeImages;
+    flags.includeOnlyImages = settings.includeOnlyImages;
+    flags.excludeBinaryFiles = settings.excludeBinaryFiles;
+    flags.launchBrowser = settings.launchBrowser;
+    flags.launchViewDeleteWizard = settings.launchViewDeleteWizard;
+    return TickInStartupOrder(flags, design);
+}
+
+OptionBoxes TickInStartupOrder(const OptionBoxes& flags, OptionBoxes design)
+{
     const std::pair<bool, OptionBox> sequence[] = {
-        {settings.excludeImages, OptionBox::ExcludeImages},
-        {settings.includeOnlyImages, OptionBox::IncludeOnlyImages},
-        {settings.excludeBinaryFiles, OptionBox::ExcludeBinaryFiles},
-        {settings.launchBrowser, OptionBox::LaunchBrowser},
-        {settings.launchViewDeleteWizard, OptionBox::LaunchViewDeleteWizard},
+        {flags.excludeImages, OptionBox::ExcludeImages},
+        {flags.includeOnlyImages, OptionBox::IncludeOnlyImages},
+        {flags.excludeBinaryFiles, OptionBox::ExcludeBinaryFiles},
+        {flags.launchBrowser, OptionBox::LaunchBrowser},
+        {flags.launchViewDeleteWizard, OptionBox::LaunchViewDeleteWizard},
     };
     for (const auto& [on, box] : sequence) {
         if (on)

@@ -47,6 +47,10 @@ void TickOptionBox(OptionBoxes& boxes, OptionBox box);
 /// interlock; a flag that is off leaves its box as it is.
 OptionBoxes StartupOptionBoxes(const Settings& settings, OptionBoxes design = {});
 
+/// The same sequence for the boxes that are on in `flags`: how the command-line
+/// tool applies its options without a settings record.
+OptionBoxes TickInStartupOrder(const OptionBoxes& flags, OptionBoxes design = {});
+
 /// The three filters of an index build as the boxes hold them.
 IndexOptions FilterOptionsOf(const OptionBoxes& boxes);
 

@@ -3,6 +3,8 @@
 #include "platform/textcodec.h"
 #include "shell/inistore.h"
 
+#include <type_traits>
+
 namespace tessaloom {
 
 namespace {
@@ -80,29 +82,60 @@ std::int32_t DecodeNumber(std::string_view text, NumberRounding rounding)
     return static_cast<std::int32_t>(value);
 }
 
+std::string EncodeSetting(const SettingDeclaration& declaration, const Settings& settings)
+{
+    return std::visit(
+        [&](auto field) -> std::string {
+            const auto& value = settings.*field;
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                if (declaration.codec == SettingCodec::YesNo)
+                    return value ? "Yes" : "No";
+                return value ? "True" : "False";
+            } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                return std::to_string(value);
+            } else {
+                return value;
+            }
+        },
+        declaration.field);
+}
+
+void DecodeSetting(const SettingDeclaration& declaration, std::string_view text, Settings& settings)
+{
+    std::visit(
+        [&](auto field) {
+            auto& value = settings.*field;
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, bool>)
+                value = declaration.codec == SettingCodec::YesNo ? DecodeYesNo(text)
+                                                                 : DecodeBoolean(text);
+            else if constexpr (std::is_same_v<T, std::int32_t>)
+                value = DecodeNumber(text);
+            else
+                value = std::string(text);
+        },
+        declaration.field);
+}
+
 Settings LoadSettings(const std::string& path)
 {
     // A file that cannot be used reads as an empty one: every key its default.
     IniDocument doc;
     if (!doc.load(path))
         doc.parse({});
-    auto read = [&doc](const char* key, const char* fallback) {
-        return doc.value(kSectionGeneral, key, fallback);
-    };
-
     Settings s;
-    s.directory = read(kKeyDirectory, "/");
-    s.filePattern = read(kKeyFilePattern, "*.*");
-    s.excludeImages = DecodeBoolean(read(kKeyExcludeImages, "FALSE"));
-    s.includeOnlyImages = DecodeBoolean(read(kKeyIncludeOnlyImages, "FALSE"));
-    s.excludeBinaryFiles = DecodeBoolean(read(kKeyExcludeBinaryFiles, "TRUE"));
-    s.launchBrowser = DecodeBoolean(read(kKeyLaunchBrowser, "TRUE"));
-    s.launchViewDeleteWizard = DecodeBoolean(read(kKeyLaunchViewDeleteWizard, "FALSE"));
-    s.minimumFileCount = DecodeNumber(read(kKeyMinimumFileCount, "10"));
-    s.confirmDeletions = DecodeBoolean(read(kKeyConfirmDeletions, "TRUE"));
-    s.showQuickStart = DecodeYesNo(read(kKeyShowQuickStart, "YES"));
-    s.readCacheRecords = DecodeBoolean(read(kKeyReadCacheRecords, "TRUE"));
+    for (const SettingDeclaration& declaration : kSettingDeclarations)
+        DecodeSetting(declaration,
+                      doc.value(kSectionGeneral, declaration.key, declaration.fallback), s);
     return s;
+}
+
+bool StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
+                  const std::string& path)
+{
+    return WriteSetting(kSectionGeneral, declaration.key, EncodeSetting(declaration, settings),
+                        path);
 }
 
 std::vector<std::pair<std::string, std::string>> MainWindowExitValues(const MainWindowValues& w)
@@ -128,20 +161,17 @@ bool WriteMainWindowSettings(const MainWindowValues& w, const std::string& path)
 
 bool WriteQuickStartClosing(bool doNotShowAgain, Settings& settings, const std::string& path)
 {
-    settings.showQuickStart = !doNotShowAgain;
-    return WriteSetting(kSectionGeneral, kKeyShowQuickStart, doNotShowAgain ? "No" : "Yes", path);
+    return WriteSettingValue(&Settings::showQuickStart, !doNotShowAgain, settings, path);
 }
 
 bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path)
 {
-    settings.confirmDeletions = false;
-    return WriteSetting(kSectionGeneral, kKeyConfirmDeletions, "False", path);
+    return WriteSettingValue(&Settings::confirmDeletions, false, settings, path);
 }
 
 bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path)
 {
-    settings.readCacheRecords = on;
-    return WriteSetting(kSectionGeneral, kKeyReadCacheRecords, on ? "True" : "False", path);
+    return WriteSettingValue(&Settings::readCacheRecords, on, settings, path);
 }
 
 } // namespace tessaloom

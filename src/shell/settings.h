@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace tessaloom {
@@ -40,6 +42,74 @@ struct Settings
     /// today's browsers keep nothing else).
     bool readCacheRecords = true;
 };
+
+/// How a setting's value is spelt in the file.
+enum class SettingCodec
+{
+    TrueFalse, // "True" / "False"; only "TRUE" in any case reads as on
+    YesNo,     // "Yes" / "No"; only "YES" in any case reads as on
+    Number,    // a whole number, see DecodeNumber
+    Text       // as it stands
+};
+
+/// One setting, declared once: its key in section "General", the stored text a
+/// missing key reads as, its spelling, and the field of the record that holds it.
+/// Loading and storing both go through these declarations.
+struct SettingDeclaration
+{
+    using Field = std::variant<std::string Settings::*, bool Settings::*, std::int32_t Settings::*>;
+
+    const char* key;
+    const char* fallback;
+    SettingCodec codec;
+    Field field;
+};
+
+inline constexpr SettingDeclaration kSettingDeclarations[] = {
+    {kKeyDirectory, "/", SettingCodec::Text, &Settings::directory},
+    {kKeyFilePattern, "*.*", SettingCodec::Text, &Settings::filePattern},
+    {kKeyExcludeImages, "FALSE", SettingCodec::TrueFalse, &Settings::excludeImages},
+    {kKeyIncludeOnlyImages, "FALSE", SettingCodec::TrueFalse, &Settings::includeOnlyImages},
+    {kKeyExcludeBinaryFiles, "TRUE", SettingCodec::TrueFalse, &Settings::excludeBinaryFiles},
+    {kKeyLaunchBrowser, "TRUE", SettingCodec::TrueFalse, &Settings::launchBrowser},
+    {kKeyLaunchViewDeleteWizard, "FALSE", SettingCodec::TrueFalse,
+     &Settings::launchViewDeleteWizard},
+    {kKeyMinimumFileCount, "10", SettingCodec::Number, &Settings::minimumFileCount},
+    {kKeyConfirmDeletions, "TRUE", SettingCodec::TrueFalse, &Settings::confirmDeletions},
+    {kKeyShowQuickStart, "YES", SettingCodec::YesNo, &Settings::showQuickStart},
+    {kKeyReadCacheRecords, "TRUE", SettingCodec::TrueFalse, &Settings::readCacheRecords},
+};
+
+/// The declaration of the setting held in `field`.
+template <typename T> constexpr const SettingDeclaration& DeclarationOf(T Settings::*field)
+{
+    for (const SettingDeclaration& declaration : kSettingDeclarations) {
+        const auto* held = std::get_if<T Settings::*>(&declaration.field);
+        if (held && *held == field)
+            return declaration;
+    }
+    throw std::logic_error("a field of Settings without a declaration");
+}
+
+/// The text `declaration` stores for the value `settings` holds.
+std::string EncodeSetting(const SettingDeclaration& declaration, const Settings& settings);
+
+/// Sets the field of `declaration` in `settings` from its stored `text`.
+void DecodeSetting(const SettingDeclaration& declaration, std::string_view text,
+                   Settings& settings);
+
+/// Writes the value `settings` holds for `declaration` to the settings file.
+/// False when nothing was written (see WriteSetting).
+bool StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
+                  const std::string& path);
+
+/// Sets `field` to `value` in the record and writes it to the settings file at once.
+template <typename T, typename V>
+bool WriteSettingValue(T Settings::*field, V value, Settings& settings, const std::string& path)
+{
+    settings.*field = T(std::move(value));
+    return StoreSetting(DeclarationOf(field), settings, path);
+}
 
 /// True exactly when `text` in upper case is "TRUE" ("1" and "on" are false).
 bool DecodeBoolean(std::string_view text);

@@ -27,6 +27,39 @@ TEST(Settings, MissingFileGivesEveryDefault)
     EXPECT_TRUE(s.showQuickStart);
 }
 
+// Every declared setting, written with a value other than its default, reads back
+// as written, and only its own line changes.
+TEST(Settings, EveryDeclaredSettingRoundTripsThroughTheFile)
+{
+    TestDir dir;
+    const std::string path = (dir / "TSL.INI").string();
+    const Settings defaults = LoadSettings(path);
+    Settings changed;
+    changed.directory = "/srv/cache dir";
+    changed.filePattern = "*.htm";
+    changed.excludeImages = true;
+    changed.includeOnlyImages = true;
+    changed.excludeBinaryFiles = false;
+    changed.launchBrowser = false;
+    changed.launchViewDeleteWizard = true;
+    changed.minimumFileCount = -42;
+    changed.confirmDeletions = false;
+    changed.showQuickStart = false;
+    changed.readCacheRecords = false;
+    for (const SettingDeclaration& declaration : kSettingDeclarations) {
+        const std::string stored = EncodeSetting(declaration, changed);
+        ASSERT_NE(stored, EncodeSetting(declaration, defaults)) << declaration.key;
+        ASSERT_TRUE(StoreSetting(declaration, changed, path)) << declaration.key;
+        Settings back = defaults;
+        DecodeSetting(declaration, ReadSetting(kSectionGeneral, declaration.key, "", path), back);
+        EXPECT_EQ(EncodeSetting(declaration, back), stored) << declaration.key;
+    }
+    const Settings loaded = LoadSettings(path);
+    for (const SettingDeclaration& declaration : kSettingDeclarations)
+        EXPECT_EQ(EncodeSetting(declaration, loaded), EncodeSetting(declaration, changed))
+            << declaration.key;
+}
+
 TEST(Settings, BooleanAndYesNoWords)
 {
     for (const char* on : {"True", "TRUE", "true", "tRuE"})
