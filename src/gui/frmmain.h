@@ -59,6 +59,7 @@ public:
     // IndexRunHost
     std::string fileListFolder() override;
     std::vector<std::string> refreshFileList() override;
+    void documentWritten(const std::string& name) override;
     std::string filePattern() override;
     IndexOptions filterOptions() override;
     void setFilesLabel(std::string_view text) override;

@@ -392,6 +392,7 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
         host.showMainWindow();
         return outcome;
     }
+    host.documentWritten(std::string(kIndexDocumentName));
     const std::string documentPath = outcome.documentPath.string();
     if (host.launchBrowserChecked() && !host.openInBrowser(documentPath))
         host.showError(kBrowserErrorTitle, BrowserLaunchErrorText(documentPath));
