@@ -741,7 +741,11 @@ void frmMain::chkIncludeOnlyImages_Click()
 void frmMain::btnCreateIndex_Click()
 {
     StatusFormListener progress;
-    RunIndexBuild(*this, progress, LocaleFormats::FromProcessLocale(), {}, ThrottledEventYield());
+    // The progress window shows new texts at most every kReportInterval: events
+    // run twice as often, which keeps a Cancel click prompt, and no more often, as
+    // every round of them costs a build over many small files its speed.
+    RunIndexBuild(*this, progress, LocaleFormats::FromProcessLocale(), {},
+                  ThrottledEventYield(kReportInterval / 2));
 }
 
 std::string frmMain::fileListFolder()
