@@ -121,28 +121,32 @@ namespace {
 void AppendLinkTarget(std::string& out, std::string_view fileName)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char c : fileName) {
-        if (EncodedInLink(c)) {
-            const auto b = static_cast<unsigned char>(c);
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0xF];
-        } else {
-            out += c;
-        }
+    // Runs of bytes that stay as they are go in at once: most names have none
+    // to encode.
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < fileName.size(); ++i) {
+        const char c = fileName[i];
+        if (!EncodedInLink(c))
+            continue;
+        out.append(fileName, from, i - from);
+        const auto b = static_cast<unsigned char>(c);
+        const char encoded[3] = {'%', kHex[b >> 4], kHex[b & 0xF]};
+        out.append(encoded, sizeof encoded);
+        from = i + 1;
     }
+    out.append(fileName, from, std::string_view::npos);
 }
 
 void AppendEscapedMarkup(std::string& out, std::string_view text)
 {
-    for (char c : text) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
+    std::size_t from = 0;
+    for (std::size_t at = text.find_first_of("<>"); at != std::string_view::npos;
+         at = text.find_first_of("<>", from)) {
+        out.append(text, from, at - from);
+        out += text[at] == '<' ? "&lt;" : "&gt;";
+        from = at + 1;
     }
+    out.append(text, from, std::string_view::npos);
 }
 
 } // namespace
