@@ -175,9 +175,10 @@ TagPositions LocateTags(std::string_view content)
 }
 
 constexpr std::size_t kMaxTitleChars = 90;
-// One read covers a small record whole, and the examined bytes of any other file.
-constexpr std::size_t kRecordFirstBlock = 128 * 1024;
-static_assert(kRecordFirstBlock >= kExaminedBytes);
+// One read covers the examined bytes of any file, and a small record whole; no
+// more, as most files are no records and the bytes past these would be read for
+// nothing (a larger record reads the rest where it needs it).
+constexpr std::size_t kRecordFirstBlock = kExaminedBytes;
 constexpr std::size_t kShortenedTitleChars = 87;
 constexpr std::size_t kBinaryTestBytes = 200;
 
