@@ -741,11 +741,7 @@ void frmMain::chkIncludeOnlyImages_Click()
 void frmMain::btnCreateIndex_Click()
 {
     StatusFormListener progress;
-    // The progress window shows new texts at most every kReportInterval: events
-    // run twice as often, which keeps a Cancel click prompt, and no more often, as
-    // every round of them costs a build over many small files its speed.
-    RunIndexBuild(*this, progress, LocaleFormats::FromProcessLocale(), {},
-                  ThrottledEventYield(kReportInterval / 2));
+    RunIndexBuild(*this, progress, LocaleFormats::FromProcessLocale(), {}, ThrottledEventYield());
 }
 
 std::string frmMain::fileListFolder()
