@@ -5,7 +5,7 @@
 #include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
 #include "shell/appfolders.h"
-#include "thumbnails/qtpicturescaler.h"
+#include "thumbnails/lazypicturescaler.h"
 
 #include <filesystem>
 #include <ostream>
@@ -152,7 +152,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.pattern = pattern;
     request.options = options;
     request.readRecords = readRecords;
-    QtPictureScaler scaler;
+    LazyPictureScaler scaler;
     request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
     if (readRecords)
         request.pictureScaler = &scaler;

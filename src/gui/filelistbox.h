@@ -30,10 +30,22 @@ public:
     /// Reads the folder again.
     void refresh();
 
+    /// Reads the folder again into `names()` but leaves the rows as they are, for
+    /// a caller that shows the list only later (an index build, with the window
+    /// hidden): `showNames` then puts the rows in step, once.
+    void readNames();
+    /// A file the program has just written into the folder: listed in its place,
+    /// as a new reading would list it, when the pattern takes it. The rows follow
+    /// at `showNames`.
+    void addWrittenFile(const std::string& name);
+    /// Makes the rows show `names()`; nothing to do when they already do.
+    void showNames();
+
 private:
     std::string m_folder;
     std::string m_pattern = "*.*";
     std::vector<std::string> m_names;
+    bool m_rowsBehind = false; // the rows do not show m_names yet
 };
 
 } // namespace tessaloom::gui

@@ -751,8 +751,15 @@ std::string frmMain::fileListFolder()
 
 std::vector<std::string> frmMain::refreshFileList()
 {
-    File1->refresh();
+    // The window is hidden for the run: its rows are put in step once, when it
+    // shows again, with the page the run wrote.
+    File1->readNames();
     return File1->names();
+}
+
+void frmMain::documentWritten(const std::string& name)
+{
+    File1->addWrittenFile(name);
 }
 
 std::string frmMain::filePattern()
@@ -784,6 +791,7 @@ void frmMain::setIndexPath(std::string_view path)
 
 void frmMain::showNoFilesMessage()
 {
+    File1->showNames();
     MessageRequest message;
     message.parent = this;
     message.text = FromText(kNoFilesMessage);
@@ -799,6 +807,7 @@ void frmMain::hideMainWindow()
 
 void frmMain::showMainWindow()
 {
+    File1->showNames();
     if (!m_closing)
         show();
 }

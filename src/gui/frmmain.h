@@ -3,7 +3,7 @@
 #include "indexer/indexbuild.h"
 #include "mainwindow/mainlayout.h"
 #include "mainwindow/mainoptions.h"
-#include "thumbnails/qtpicturescaler.h"
+#include "thumbnails/lazypicturescaler.h"
 
 #include <QMainWindow>
 #include <QMargins>
@@ -59,6 +59,7 @@ public:
     // IndexRunHost
     std::string fileListFolder() override;
     std::vector<std::string> refreshFileList() override;
+    void documentWritten(const std::string& name) override;
     std::string filePattern() override;
     IndexOptions filterOptions() override;
     void setFilesLabel(std::string_view text) override;
@@ -138,7 +139,7 @@ private:
     /// The folder last shown on each volume, so that going back to a volume
     /// returns to where the user was on it.
     std::map<std::string, std::string> m_volumeFolders;
-    QtPictureScaler m_pictureScaler;
+    LazyPictureScaler m_pictureScaler;
 
     QLabel* lblDrives = nullptr;
     DriveListBox* Drv_DriveList = nullptr;

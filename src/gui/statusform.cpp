@@ -84,6 +84,8 @@ StatusForm::StatusForm(QWidget* parent) : QWidget(parent, Qt::Window)
     setAutoFillBackground(true);
     createControls();
     placeControls();
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &StatusForm::showPendingReports);
 }
 
 StatusForm::~StatusForm() = default;
@@ -194,6 +196,12 @@ void StatusForm::resizeEvent(QResizeEvent* event)
     holdWidth();
 }
 
+void StatusForm::hideEvent(QHideEvent* event)
+{
+    showPendingReports();
+    QWidget::hideEvent(event);
+}
+
 void StatusForm::open()
 {
     PlaySoundFile(QStringLiteral("ClickBg.wav"));
@@ -204,7 +212,45 @@ void StatusForm::open()
     setFilledBarWidth(0);
 }
 
+bool StatusForm::dueToShow() const
+{
+    return !m_sinceShown.isValid() || m_sinceShown.elapsed() >= kReportInterval.count();
+}
+
+void StatusForm::keepUntilDue()
+{
+    if (m_showTimer.isActive())
+        return;
+    const auto left = kReportInterval.count() - m_sinceShown.elapsed();
+    m_showTimer.start(static_cast<int>(std::max<qint64>(0, left)));
+}
+
 void StatusForm::showFileReport(const FileReport& report)
+{
+    // The last file's texts stay for the rest of the run: no timer would come.
+    const bool last = report.total > 0 && report.counter >= report.total;
+    if (last || dueToShow()) {
+        m_filePending = false;
+        // A title kept back belongs to the file before: it showed before this one.
+        if (m_titlePending) {
+            m_titlePending = false;
+            applyLastTitle(m_pendingTitle);
+        }
+        applyFileReport(report);
+        return;
+    }
+    // Assigned field by field, so that the kept texts reuse their storage.
+    m_pendingFile.counter = report.counter;
+    m_pendingFile.total = report.total;
+    m_pendingFile.readingText.assign(report.readingText);
+    m_pendingFile.folderText.assign(report.folderText);
+    m_pendingFile.fileName.assign(report.fileName);
+    m_pendingFile.percentText.assign(report.percentText);
+    m_filePending = true;
+    keepUntilDue();
+}
+
+void StatusForm::applyFileReport(const FileReport& report)
 {
     m_readingEntry->setText(displayText(report.readingText));
     const QString path = displayText(report.folderText);
@@ -218,6 +264,8 @@ void StatusForm::showFileReport(const FileReport& report)
     }
     m_lblFile->setText(QStringLiteral(" Name: ") + displayText(report.fileName));
     m_totalComplete->setText(displayText(report.percentText));
+    m_lastFileShown = report.total > 0 && report.counter >= report.total;
+    m_sinceShown.start();
 }
 
 void StatusForm::showWindowTitle(std::string_view percentText)
@@ -228,6 +276,8 @@ void StatusForm::showWindowTitle(std::string_view percentText)
 
 void StatusForm::showTimedReport(const TimedReport& report)
 {
+    // The counts and the bar go with the file texts of the same moment.
+    showPendingReports();
     if (const auto width = FilledBarWidth(kEmptyBarWidth, report.barPosition))
         setFilledBarWidth(*width);
     m_lblImagesFiltered->setText(imagesFilteredText(report.imagesFiltered));
@@ -241,7 +291,33 @@ void StatusForm::showTimedReport(const TimedReport& report)
 
 void StatusForm::showLastTitle(std::string_view text)
 {
+    if (m_lastFileShown || (!m_filePending && dueToShow())) {
+        m_titlePending = false;
+        applyLastTitle(text);
+        return;
+    }
+    m_pendingTitle.assign(text);
+    m_titlePending = true;
+    keepUntilDue();
+}
+
+void StatusForm::applyLastTitle(std::string_view text)
+{
     m_lblLastTitleFound->setText(displayText(text));
+    m_sinceShown.start();
+}
+
+void StatusForm::showPendingReports()
+{
+    m_showTimer.stop();
+    if (m_filePending) {
+        m_filePending = false;
+        applyFileReport(m_pendingFile);
+    }
+    if (m_titlePending) {
+        m_titlePending = false;
+        applyLastTitle(m_pendingTitle);
+    }
 }
 
 bool StatusForm::cancelRequested() const
@@ -298,6 +374,8 @@ bool StatusFormListener::cancelRequested()
 
 bool StatusFormListener::keepPartialIndex()
 {
+    if (m_form)
+        m_form->showPendingReports();
     MessageRequest question;
     question.parent = m_form && !m_form->isHidden() ? m_form.get() : nullptr;
     question.title = QStringLiteral("Open !ndex.htm File?");

@@ -2,15 +2,23 @@
 
 #include "indexer/indexbuild.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
+#include <string>
 #include <string_view>
 
 class QLabel;
 class QPushButton;
 
 namespace tessaloom::gui {
+
+/// The least time between two showings of the per-file texts: about what the eye
+/// follows. More often only costs a run over many small files its speed.
+inline constexpr std::chrono::milliseconds kReportInterval{33};
 
 /// `StatusForm`: the progress window of an index build. It shows what the run
 /// reports and holds the run's cancel request, which is its Cancel button's own
@@ -28,13 +36,19 @@ public:
     /// the filled bar empty.
     void open();
 
+    /// The file report's texts, at once when the window has shown none for
+    /// `kReportInterval` or when it is the run's last file; otherwise kept, and the
+    /// latest kept one is shown when the interval is up (or at `showPendingReports`).
     void showFileReport(const FileReport& report);
     /// The percentage as the caption while minimised (the task bar shows it), else
     /// the product name.
     void showWindowTitle(std::string_view percentText);
     /// Bar, filter counts and a step of the animation.
     void showTimedReport(const TimedReport& report);
+    /// Held back like the file reports, but shown at once after the last file's.
     void showLastTitle(std::string_view text);
+    /// Shows what is kept back now: before a question over the window, or its hiding.
+    void showPendingReports();
 
     /// True once the user has clicked Cancel (the button has hidden itself).
     bool cancelRequested() const;
@@ -42,6 +56,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void createControls();
@@ -49,6 +64,10 @@ private:
     void holdWidth();
     void setFilledBarWidth(int twips);
     void btnCancel_Click();
+    bool dueToShow() const;
+    void applyFileReport(const FileReport& report);
+    void applyLastTitle(std::string_view text);
+    void keepUntilDue();
 
     QLabel* m_readingEntry = nullptr;
     QLabel* m_lblPath = nullptr;
@@ -65,6 +84,13 @@ private:
     QString m_pathText;    // lblPath's whole text; the label may show it shortened
     int m_filledWidth = 0; // twips
     bool m_holdingWidth = false;
+    QElapsedTimer m_sinceShown; // since per-file texts were last put on the labels
+    QTimer m_showTimer;         // shows the kept reports once the interval is up
+    FileReport m_pendingFile;
+    bool m_filePending = false;
+    std::string m_pendingTitle;
+    bool m_titlePending = false;
+    bool m_lastFileShown = false; // the run's last file report is on the labels
 };
 
 /// The build run's progress listener: opens a `StatusForm` at the first report,

@@ -175,9 +175,10 @@ TagPositions LocateTags(std::string_view content)
 }
 
 constexpr std::size_t kMaxTitleChars = 90;
-// One read covers a small record whole, and the examined bytes of any other file.
-constexpr std::size_t kRecordFirstBlock = 128 * 1024;
-static_assert(kRecordFirstBlock >= kExaminedBytes);
+// One read covers the examined bytes of any file, and a small record whole; no
+// more, as most files are no records and the bytes past these would be read for
+// nothing (a larger record reads the rest where it needs it).
+constexpr std::size_t kRecordFirstBlock = kExaminedBytes;
 constexpr std::size_t kShortenedTitleChars = 87;
 constexpr std::size_t kBinaryTestBytes = 200;
 
@@ -291,13 +292,25 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
 {
     if (record)
         *record = {};
-    buffer.resize(kExaminedBytes);
-    std::size_t got = 0;
-    const std::string name(fileName);
+    // Only ever grown: a resize that grows writes zeros over every new byte, and
+    // the record reader below may have grown it past this.
+    if (buffer.size() < kExaminedBytes)
+        buffer.resize(kExaminedBytes);
+    std::string_view content;
+    // The name is needed with a terminating zero; cache names fit on the stack.
+    std::array<char, 256> shortName{};
+    std::string longName;
+    const char* name = shortName.data();
+    if (fileName.size() < shortName.size()) {
+        std::copy(fileName.begin(), fileName.end(), shortName.begin());
+    } else {
+        longName.assign(fileName);
+        name = longName.c_str();
+    }
     // A name that became a FIFO, a device or a link to one since it was listed is
     // examined with empty content; one without read permission is still listed:
     // unreadable is not the same as gone.
-    const OpenedFile file = OpenFolderEntryForReading(folderFd, name.c_str());
+    const OpenedFile file = OpenFolderEntryForReading(folderFd, name);
     if (facts) {
         facts->exists = file.found;
         facts->modified = file.found ? file.info.st_mtime : 0;
@@ -309,7 +322,9 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
         const std::size_t want = std::min(size, kExaminedBytes);
         bool read = false;
         if (record) {
-            records::FileSource source(file.fd.get(), size, kRecordFirstBlock);
+            // The first block goes into the reused buffer, where the examination
+            // below finds it when the file is no record.
+            records::FileSource source(file.fd.get(), size, kRecordFirstBlock, &buffer);
             const CachedFileFacts stamp{file.found, file.found ? file.info.st_mtime : 0,
                                         static_cast<std::uint64_t>(size)};
             const auto kept = [&] { return pictureKept && pictureKept(stamp); };
@@ -323,8 +338,7 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
             }
             // Not a record: the first bytes are already in memory.
             if (const auto head = source.read(0, want)) {
-                buffer.assign(head->data(), head->size());
-                got = want;
+                content = *head;
                 read = true;
                 static constexpr std::string_view kChromiumMagic =
                     "\x30\x5c\x72\xa7\x1b\x6d\xfb\xfc";
@@ -334,11 +348,12 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
         }
         if (!read) {
             int error = 0;
-            got = ReadFull(file.fd.get(), buffer.data(), want, error);
+            content = std::string_view(buffer.data(),
+                                       ReadFull(file.fd.get(), buffer.data(), want, error));
         }
     }
     CallYield(yield);
-    return ExamineContent(fileName, std::string_view(buffer.data(), got), indexName, yield);
+    return ExamineContent(fileName, content, indexName, yield);
 }
 
 } // namespace tessaloom

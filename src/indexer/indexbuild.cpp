@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -70,14 +71,45 @@ std::string ProgressWindowTitle(bool minimised, std::string_view percentText)
     return minimised ? std::string(percentText) : std::string("Tessaloom");
 }
 
+namespace {
+
+// A date key of the usual shape "yyyy/mm/dd hh:nn:ss" as the number yyyymmddhhnnss,
+// which orders as the text does; kUnusualDate for any other key.
+constexpr std::uint64_t kUnusualDate = ~std::uint64_t{0};
+constexpr std::size_t kDateKeyChars = 19;
+
+std::uint64_t DateNumber(std::string_view key)
+{
+    static constexpr std::string_view kShape = "dddd/dd/dd dd:dd:dd";
+    if (key.size() != kDateKeyChars)
+        return kUnusualDate;
+    std::uint64_t number = 0;
+    for (std::size_t i = 0; i < kDateKeyChars; ++i) {
+        const char c = key[i];
+        if (kShape[i] != 'd') {
+            if (c != kShape[i])
+                return kUnusualDate;
+        } else if (c < '0' || c > '9') {
+            return kUnusualDate;
+        } else {
+            number = number * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+    }
+    return number;
+}
+
+} // namespace
+
 void SortIndexEntries(std::vector<IndexEntry>& entries)
 {
     // Each entry sorts as one text: date key, code 6, label, code 6, file name,
     // compared as ICompare does (lower-cased bytes, then length, then the bytes
     // themselves). The lower-cased texts are made once, side by side in one buffer,
-    // and the sort moves small records instead of strings.
+    // and the sort moves small records instead of strings. A usual date key is
+    // compared as a number first: the texts are then compared from behind it.
     struct Key
     {
+        std::uint64_t date;
         std::size_t offset;
         std::size_t length;
         std::size_t index;
@@ -101,23 +133,51 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
         putLowered(e.label);
         *out++ = '\x06';
         putLowered(e.fileName);
-        keys.push_back({offset, static_cast<std::size_t>(out - folded.data()) - offset, i});
+        keys.push_back({DateNumber(e.dateKey), offset,
+                        static_cast<std::size_t>(out - folded.data()) - offset, i});
     }
     const std::string_view all = folded;
     const auto raw = [&entries](std::size_t i) {
         const IndexEntry& e = entries[i];
         return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
     };
-    std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        const int c = all.substr(a.offset, a.length).compare(all.substr(b.offset, b.length));
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        // Two usual keys of the same date share their first 19 bytes.
+        std::size_t from = 0;
+        if (a.date != kUnusualDate && b.date != kUnusualDate) {
+            if (a.date != b.date)
+                return a.date < b.date;
+            from = kDateKeyChars;
+        }
+        const int c = all.substr(a.offset + from, a.length - from)
+                          .compare(all.substr(b.offset + from, b.length - from));
+        if (c != 0)
+            return c < 0;
         // Equal lower-cased texts are rare: the raw ones are made only for them.
-        return c != 0 ? c < 0 : raw(a.index) < raw(b.index);
+        const std::string rawA = raw(a.index);
+        const std::string rawB = raw(b.index);
+        if (rawA != rawB)
+            return rawA < rawB;
+        return a.index < b.index; // as a stable sort leaves equal texts
     });
-    std::vector<IndexEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const Key& k : keys)
-        sorted.push_back(std::move(entries[k.index]));
-    entries = std::move(sorted);
+    // The order is applied in place, cycle by cycle: a second vector of entries
+    // would be megabytes of fresh memory for a large folder.
+    std::vector<bool> placed(entries.size(), false);
+    for (std::size_t start = 0; start < keys.size(); ++start) {
+        if (placed[start])
+            continue;
+        IndexEntry held = std::move(entries[start]);
+        std::size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const std::size_t from = keys[at].index;
+            if (from == start)
+                break;
+            entries[at] = std::move(entries[from]);
+            at = from;
+        }
+        entries[at] = std::move(held);
+    }
 }
 
 IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& listener)
@@ -332,6 +392,7 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
         host.showMainWindow();
         return outcome;
     }
+    host.documentWritten(std::string(kIndexDocumentName));
     const std::string documentPath = outcome.documentPath.string();
     if (host.launchBrowserChecked() && !host.openInBrowser(documentPath))
         host.showError(kBrowserErrorTitle, BrowserLaunchErrorText(documentPath));

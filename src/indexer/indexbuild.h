@@ -124,6 +124,9 @@ public:
     virtual std::string fileListFolder() = 0;
     /// Re-reads the file list from disk and returns its names in list order.
     virtual std::vector<std::string> refreshFileList() = 0;
+    /// The run has written `name` into the file list's folder: the list takes it
+    /// as a new reading would, without reading the folder again.
+    virtual void documentWritten(const std::string& name) { (void)name; }
     virtual std::string filePattern() = 0;
     virtual IndexOptions filterOptions() = 0;
     /// "Files (" + count + ")".

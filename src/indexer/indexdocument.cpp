@@ -116,21 +116,46 @@ std::string DateTextFromKey(std::string_view dateKey, const LocaleFormats& forma
     return FormatShortDate(dt, formats) + "  " + AsciiLowered(time);
 }
 
-std::string EncodeLinkTarget(std::string_view fileName)
+namespace {
+
+void AppendLinkTarget(std::string& out, std::string_view fileName)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    // Runs of bytes that stay as they are go in at once: most names have none
+    // to encode.
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < fileName.size(); ++i) {
+        const char c = fileName[i];
+        if (!EncodedInLink(c))
+            continue;
+        out.append(fileName, from, i - from);
+        const auto b = static_cast<unsigned char>(c);
+        const char encoded[3] = {'%', kHex[b >> 4], kHex[b & 0xF]};
+        out.append(encoded, sizeof encoded);
+        from = i + 1;
+    }
+    out.append(fileName, from, std::string_view::npos);
+}
+
+void AppendEscapedMarkup(std::string& out, std::string_view text)
+{
+    std::size_t from = 0;
+    for (std::size_t at = text.find_first_of("<>"); at != std::string_view::npos;
+         at = text.find_first_of("<>", from)) {
+        out.append(text, from, at - from);
+        out += text[at] == '<' ? "&lt;" : "&gt;";
+        from = at + 1;
+    }
+    out.append(text, from, std::string_view::npos);
+}
+
+} // namespace
+
+std::string EncodeLinkTarget(std::string_view fileName)
+{
     std::string out;
     out.reserve(fileName.size());
-    for (char c : fileName) {
-        if (EncodedInLink(c)) {
-            const auto b = static_cast<unsigned char>(c);
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0xF];
-        } else {
-            out += c;
-        }
-    }
+    AppendLinkTarget(out, fileName);
     return out;
 }
 
@@ -154,14 +179,7 @@ std::string EscapeMarkup(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
+    AppendEscapedMarkup(out, text);
     return out;
 }
 
@@ -252,29 +270,30 @@ std::string EscapeText(std::string_view text)
     return EscapeMarkup(out);
 }
 
-std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
+namespace {
+
+// Appends the cell line of `entry` (without CR LF), its date text already made.
+void AppendEntryCell(std::string& line, const IndexEntry& entry, std::string_view date)
 {
     using namespace entryline;
     const std::string_view title = TrimSpaces(entry.label);
-    const std::string link = EncodeLinkTarget(entry.fileName);
-    const std::string date = DateTextFromKey(entry.dateKey, formats);
-    std::string line;
-    line.reserve(160 + 2 * link.size() + title.size() + 2 * entry.url.size() +
-                 entry.pictureSource.size());
     if (IEquals(title, "Image")) {
         CellStart(line, kPictureCellStart, entry);
         line += kLinkStart;
         line += '"';
-        line += link;
+        const std::size_t linkAt = line.size();
+        AppendLinkTarget(line, entry.fileName);
+        const std::size_t linkLength = line.size() - linkAt;
         line += kTargetEnd;
         line += kPictureLinkEnd;
         line += kImageMarker;
         line += '"';
         // The picture inside a record is drawn from its stored copy; the link
         // still names the record.
-        line += entry.pictureSource.empty()
-                    ? link
-                    : EscapeAddress(entry.pictureSource, entry.pictureSource.size());
+        if (entry.pictureSource.empty())
+            line.append(line, linkAt, linkLength);
+        else
+            line += EscapeAddress(entry.pictureSource, entry.pictureSource.size());
         line += kImageEnd;
         line += kLinkEnd;
         AddressLine(line, entry);
@@ -282,10 +301,13 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         CellStart(line, kPageCellStart, entry);
         line += kLinkStart;
         line += '"';
-        line += link;
+        AppendLinkTarget(line, entry.fileName);
         line += '"';
         line += kTitleStart;
-        line += entry.fromRecord ? EscapeText(title) : EscapeMarkup(title);
+        if (entry.fromRecord)
+            line += EscapeText(title);
+        else
+            AppendEscapedMarkup(line, title);
         line += kLinkEnd;
         AddressLine(line, entry);
         line += "<br>";
@@ -293,11 +315,60 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
     line += kDateStart;
     line += date;
     line += kDateEnd;
+}
+
+// The date texts of a page's cells. Entries come in date order and a cache's files
+// come in bursts: one text serves every key of the same minute, as long as the
+// short date shows no seconds (the time shown never does).
+class DateTexts
+{
+public:
+    explicit DateTexts(const LocaleFormats& formats)
+        : m_formats(formats),
+          m_keyChars(formats.shortDatePicture.find('s') == std::string::npos ? 16 : 19)
+    {}
+
+    const std::string& of(std::string_view dateKey)
+    {
+        // Only keys of the usual shape share a text: any other is made on its own.
+        const bool usual = dateKey.size() == 19 && IsDigit(dateKey[17]) && IsDigit(dateKey[18]);
+        if (!usual || !m_usual || dateKey.substr(0, m_keyChars) != m_key) {
+            m_text = DateTextFromKey(dateKey, m_formats);
+            m_key.assign(dateKey.substr(0, m_keyChars));
+            m_usual = usual;
+        }
+        return m_text;
+    }
+
+private:
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+    const LocaleFormats& m_formats;
+    std::size_t m_keyChars;
+    bool m_usual = false;
+    std::string m_key;
+    std::string m_text;
+};
+
+} // namespace
+
+std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
+{
+    std::string line;
+    line.reserve(160 + 2 * entry.fileName.size() + entry.label.size() + 2 * entry.url.size() +
+                 entry.pictureSource.size());
+    AppendEntryCell(line, entry, DateTextFromKey(entry.dateKey, formats));
     return line;
 }
 
-std::string BuildIndexDocument(const IndexDocumentHeader& header,
-                               const std::vector<IndexEntry>& entries)
+namespace {
+
+// Puts the document into `doc` line by line, handing it to `flush` (and emptying
+// it) whenever it holds `flushAt` bytes or more; the rest stays in `doc`. A writer then keeps
+// reusing one buffer's pages instead of touching a whole page's worth of fresh memory.
+template <typename Flush>
+void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<IndexEntry>& entries,
+                       std::string& doc, std::size_t flushAt, Flush&& flush)
 {
     // Titles read from records are UTF-8: the page then holds nothing else and
     // says so, so that no browser guesses its charset.
@@ -309,8 +380,6 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
     // The folder and the pattern may hold any byte but "/" and NUL: markup in them
     // must show as text, as in titles.
     const std::string folderAndPattern = EscapeMarkup(text(header.folder + "/" + header.pattern));
-    std::string doc;
-    doc.reserve(4096 + entries.size() * 256);
     Line(doc, "<HTML>");
     Line(doc, "<HEAD>");
     if (utf8)
@@ -339,18 +408,25 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
     Line(doc, "<p>");
     Line(doc, "<table width=750 align=center cellspacing=1 cellpadding=3 border=1>");
     Line(doc, "<tr>");
+    DateTexts dates(header.formats);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0 && i % kCellsPerRow == 0) {
             Line(doc, "</tr>");
             Line(doc, "<tr>");
         }
         const IndexEntry& entry = entries[i];
+        const std::string& date = dates.of(entry.dateKey);
         if (utf8 && !entry.fromRecord && !IsValidUtf8(entry.label)) {
             IndexEntry converted = entry;
             converted.label = ToDisplayUtf8(entry.label);
-            Line(doc, EntryCellLine(converted, header.formats));
+            AppendEntryCell(doc, converted, date);
         } else {
-            Line(doc, EntryCellLine(entry, header.formats));
+            AppendEntryCell(doc, entry, date);
+        }
+        doc += kCrLf;
+        if (doc.size() >= flushAt) {
+            flush(std::string_view(doc));
+            doc.clear();
         }
     }
     Line(doc, "</tr>");
@@ -378,14 +454,37 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
     Line(doc, "<br>");
     Line(doc, "</BODY>");
     Line(doc, "</HTML>");
+}
+
+// Pieces of the page go to the file in writes of about this size.
+constexpr std::size_t kPageWriteSize = 256 * 1024;
+
+} // namespace
+
+std::string BuildIndexDocument(const IndexDocumentHeader& header,
+                               const std::vector<IndexEntry>& entries)
+{
+    std::string doc;
+    doc.reserve(4096 + entries.size() * 256);
+    EmitIndexDocument(header, entries, doc, std::string::npos, [](std::string_view) {});
     return doc;
 }
 
 bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
                         const std::vector<IndexEntry>& entries, std::string* error)
 {
-    return WriteFileAtomically(folder / std::string(kIndexDocumentName),
-                               BuildIndexDocument(header, entries), error);
+    AtomicFile file(folder / std::string(kIndexDocumentName));
+    bool ok = file.open();
+    if (ok) {
+        std::string piece;
+        piece.reserve(kPageWriteSize + 64 * 1024);
+        EmitIndexDocument(header, entries, piece, kPageWriteSize,
+                          [&](std::string_view bytes) { ok = ok && file.write(bytes); });
+        ok = ok && file.write(piece) && file.commit();
+    }
+    if (!ok && error)
+        *error = file.error();
+    return ok;
 }
 
 } // namespace tessaloom

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tessaloom {
 
@@ -67,13 +68,27 @@ std::vector<FolderRow> FolderListRows(const std::string& current)
         rows.push_back({walked.string(), name, depth++, true});
     }
 
+    // A cache folder holds many thousand files and few folders: the entries' own
+    // types sort them out, and only a link (or an entry of a file system that
+    // gives no type) costs a look at what it leads to.
     std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_directory(typeError))
-            names.push_back(it->path().filename().string());
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        const int dfd = ::dirfd(dir);
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat st
+                {
+                };
+                isFolder = ::fstatat(dfd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            }
+            if (isFolder)
+                names.emplace_back(name);
+        }
+        ::closedir(dir);
     }
     SortNamesForDisplay(names);
     for (std::string& name : names)

@@ -215,8 +215,15 @@ bool AtomicFile::write(std::string_view bytes)
 {
     if (!m_fd || !m_error.empty())
         return false;
-    m_buffer.append(bytes);
-    return m_buffer.size() < kFlushSize || flush();
+    if (m_buffer.size() + bytes.size() < kFlushSize) {
+        m_buffer.append(bytes);
+        return true;
+    }
+    if (!m_buffer.empty() && !flush())
+        return false;
+    // A large piece goes to the file as it is: a copy into the buffer would only
+    // touch all its pages a second time (a whole index page is megabytes).
+    return WriteAll(m_fd.get(), bytes.data(), bytes.size()) || fail("Cannot write", errno);
 }
 
 bool AtomicFile::commit()

@@ -7,6 +7,7 @@
 #include "gui/programcontext.h"
 #include "gui/statusform.h"
 #include "gui/userprompts.h"
+#include "platform/filelister.h"
 #include "shell/inistore.h"
 #include "shell/placement.h"
 #include "shell/twips.h"
@@ -482,6 +483,45 @@ private slots:
         QVERIFY(html.contains("Second page"));
         // The label counts the files the run listed, before it wrote the page.
         QCOMPARE(child<QLabel>(*w, "lblFiles")->text(), QStringLiteral("Files (2)"));
+    }
+
+    // After a build the file list holds what a reading of the folder lists then:
+    // the new page in its sorted place where the pattern takes it, nothing hidden,
+    // no folder; its rows show the same names.
+    void theFileListAfterABuildIsTheFolderAsListed_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("every file") << QStringLiteral("*.*");
+        QTest::newRow("the page not taken") << QStringLiteral("?");
+        QTest::newRow("the page by name") << QStringLiteral("B;!NDEX.*");
+    }
+
+    void theFileListAfterABuildIsTheFolderAsListed()
+    {
+        QFETCH(QString, pattern);
+        startUser(QByteArray("[General]\nLaunch Browser=False\n"));
+        WriteFile(folderList(), QByteArray());
+        const QString folder = tree(QStringLiteral("pages"));
+        for (const char* name : {"a", "B", "_c", ".hidden", "Zz"})
+            WriteFile(folder + QLatin1Char('/') + QLatin1String(name), "<title>a page</title>");
+        QDir().mkpath(folder + QStringLiteral("/sub"));
+        Program().settings().directory = folder.toStdString();
+        Program().settings().filePattern = pattern.toStdString();
+        auto w = openWindow();
+        QTest::mouseClick(child<QPushButton>(*w, "btnCreateIndex"), Qt::LeftButton);
+        QVERIFY(QFile::exists(folder + QStringLiteral("/!ndex.htm")));
+
+        std::vector<std::string> listed;
+        QVERIFY(ListMatchingFiles(folder.toStdString(), pattern.toStdString(), listed));
+        auto* files = child<FileListBox>(*w, "File1");
+        QCOMPARE(files->names(), listed);
+        QStringList rows;
+        for (int i = 0; i < files->count(); ++i)
+            rows << files->item(i)->text();
+        QStringList names;
+        for (const std::string& name : listed)
+            names << QString::fromStdString(name);
+        QCOMPARE(rows, names);
     }
 
     void layoutAtTheMinimumAndTaller()

@@ -255,6 +255,54 @@ private slots:
         QCOMPARE(path->toolTip(), QString::fromStdString(report.folderText));
     }
 
+    // Reports come faster than the eye follows; whichever of them are held back,
+    // the latest one's texts show once events run, before a question, on hiding, at
+    // once after a quiet moment, and at once for the run's last file.
+    void heldBackReportsShowTheLatestTexts()
+    {
+        StatusFormListener listener;
+        const auto burst = [&](long long from, long long to) {
+            for (long long k = from; k <= to; ++k) {
+                listener.fileReport(reportOf(k, 100));
+                listener.lastTitleReport("Last Title Found:  t" + std::to_string(k));
+            }
+        };
+        const auto shows = [&](long long k) {
+            StatusForm* form = listener.form();
+            const FileReport r = reportOf(k, 100);
+            return control<QLabel>(form, "ReadingEntry")->text().toStdString() == r.readingText &&
+                   control<QLabel>(form, "lblFile")->text().toStdString() ==
+                       " Name: " + r.fileName &&
+                   control<QLabel>(form, "TotalComplete")->text().toStdString() == r.percentText &&
+                   control<QLabel>(form, "lblLastTitleFound")->text().toStdString() ==
+                       "Last Title Found:  t" + std::to_string(k);
+        };
+        burst(1, 30);
+        QTRY_VERIFY(shows(30));
+
+        burst(31, 40);
+        bool shownWhenAsked = false;
+        SetMessageAnswerer([&](const MessageRequest&) {
+            shownWhenAsked = shows(40);
+            return MessageAnswer::No;
+        });
+        QVERIFY(!listener.keepPartialIndex());
+        QVERIFY(shownWhenAsked);
+
+        burst(41, 50);
+        listener.form()->hide();
+        QVERIFY(shows(50));
+        listener.form()->show();
+
+        QTest::qWait(2 * kReportInterval.count());
+        listener.fileReport(reportOf(51, 100));
+        QCOMPARE(control<QLabel>(listener.form(), "ReadingEntry")->text(),
+                 QStringLiteral("Reading File: 51 of 100"));
+
+        burst(52, 100);
+        QVERIFY(shows(100)); // no event runs between the last file and the run's end
+    }
+
 private:
     static void writeFile(const QTemporaryDir& dir, const QString& name, const char* content)
     {

@@ -54,6 +54,9 @@ TEST(FolderView, RowsRunFromTheRootDownAndThenListSubFoldersWithoutCase)
     dir.createDir("cur/.cache");
     dir.createFile("cur/file.txt");
     std::filesystem::create_directory_symlink(dir / "cur/beta", dir / "cur/link");
+    // Links are looked through: to a file, or to nothing, they are no folders.
+    std::filesystem::create_symlink(dir / "cur/file.txt", dir / "cur/fileLink");
+    std::filesystem::create_symlink(dir / "cur/gone", dir / "cur/brokenLink");
     const std::string current = (dir / "cur").string();
 
     const std::vector<FolderRow> rows = FolderListRows(current + "/");

@@ -96,13 +96,17 @@ std::optional<std::string_view> MemorySource::read(std::uint64_t offset, std::si
     return m_bytes.substr(static_cast<std::size_t>(offset), length);
 }
 
-FileSource::FileSource(int fd, std::uint64_t size, std::size_t firstBlock)
-    : m_fd(fd), m_size(size), m_firstBlockSize(firstBlock)
+FileSource::FileSource(int fd, std::uint64_t size, std::size_t firstBlock,
+                       std::string* firstStorage)
+    : m_fd(fd), m_size(size), m_firstBlockSize(firstBlock),
+      m_first(firstStorage ? firstStorage : &m_ownFirst)
 {}
 
-bool FileSource::readAt(std::uint64_t offset, std::size_t length, std::string& into)
+std::size_t FileSource::readAt(std::uint64_t offset, std::size_t length, std::string& into)
 {
-    into.resize(length);
+    // Grown, never shrunk: a resize that grows writes zeros over every new byte.
+    if (into.size() < length)
+        into.resize(length);
     std::size_t got = 0;
     while (got < length) {
         const ssize_t n =
@@ -113,8 +117,7 @@ bool FileSource::readAt(std::uint64_t offset, std::size_t length, std::string& i
             break;
         got += static_cast<std::size_t>(n);
     }
-    into.resize(got);
-    return got == length;
+    return got;
 }
 
 std::optional<std::string_view> FileSource::read(std::uint64_t offset, std::size_t length)
@@ -124,14 +127,16 @@ std::optional<std::string_view> FileSource::read(std::uint64_t offset, std::size
     if (!m_firstRead) {
         m_firstRead = true;
         // A file that shrank since fstat keeps what could be read; reads past it fail.
-        readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(m_size, m_firstBlockSize)),
-               m_first);
+        m_firstLength =
+            readAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(m_size, m_firstBlockSize)),
+                   *m_first);
     }
-    if (offset + length <= m_first.size())
-        return std::string_view(m_first).substr(static_cast<std::size_t>(offset), length);
-    if (!readAt(offset, length, m_other))
+    if (offset + length <= m_firstLength)
+        return std::string_view(m_first->data(), m_firstLength)
+            .substr(static_cast<std::size_t>(offset), length);
+    if (readAt(offset, length, m_other) != length)
         return std::nullopt;
-    return std::string_view(m_other);
+    return std::string_view(m_other.data(), length);
 }
 
 std::optional<CacheRecord> ReadChromiumRecord(RecordSource& source)

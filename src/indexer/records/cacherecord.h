@@ -38,18 +38,24 @@ private:
 class FileSource final : public RecordSource
 {
 public:
-    /// `fd` stays owned by the caller; `size` is the size fstat gave.
-    FileSource(int fd, std::uint64_t size, std::size_t firstBlock = 128 * 1024);
+    /// `fd` stays owned by the caller; `size` is the size fstat gave. The first
+    /// block is read into `firstStorage` when given (a buffer the caller reuses
+    /// from file to file: it is only ever grown, so no file costs an allocation),
+    /// else into storage of the source's own.
+    FileSource(int fd, std::uint64_t size, std::size_t firstBlock = 128 * 1024,
+               std::string* firstStorage = nullptr);
     std::uint64_t size() const override { return m_size; }
     std::optional<std::string_view> read(std::uint64_t offset, std::size_t length) override;
 
 private:
-    bool readAt(std::uint64_t offset, std::size_t length, std::string& into);
+    std::size_t readAt(std::uint64_t offset, std::size_t length, std::string& into);
 
     int m_fd;
     std::uint64_t m_size;
     std::size_t m_firstBlockSize;
-    std::string m_first;
+    std::string m_ownFirst;
+    std::string* m_first;
+    std::size_t m_firstLength = 0; // bytes of the first block in *m_first
     bool m_firstRead = false;
     std::string m_other;
 };

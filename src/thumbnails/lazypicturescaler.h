@@ -1,0 +1,26 @@
+#pragma once
+
+#include "thumbnails/qtpicturescaler.h"
+
+#include <optional>
+
+namespace tessaloom {
+
+/// A QtPictureScaler made at its first picture. Making one asks Qt for its image
+/// writers, which loads every image-format plugin: a cost most builds never need,
+/// as a thumbnail kept from the last build is taken over without decoding.
+class LazyPictureScaler final : public records::PictureScaler
+{
+public:
+    std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override
+    {
+        if (!m_scaler)
+            m_scaler.emplace();
+        return m_scaler->makeThumbnail(picture);
+    }
+
+private:
+    std::optional<QtPictureScaler> m_scaler;
+};
+
+} // namespace tessaloom
