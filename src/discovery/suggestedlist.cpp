@@ -146,7 +146,9 @@ SuggestedList LoadSuggestedList(const std::filesystem::path& folderListPath,
             struct stat fileStat
             {
             };
-            const std::string file = line + "/" + name;
+            std::string file = line;
+            file += '/';
+            file += name;
             if (::stat(file.c_str(), &fileStat) != 0)
                 continue;
             const LocalDateTime modified = ToLocalDateTime(fileStat.st_mtime);

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 
 namespace tessaloom::gui {
 
@@ -41,12 +40,6 @@ public:
     }
 };
 
-double dpiOf(const QWidget* widget)
-{
-    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->logicalDotsPerInch() : 96.0;
-}
-
 } // namespace
 
 FoldersSearch::FoldersSearch(QWidget* owner, FoldersSearchHooks hooks)
@@ -70,7 +63,7 @@ FoldersSearch::~FoldersSearch()
 
 void FoldersSearch::createControls()
 {
-    const double dpi = dpiOf(this);
+    const double dpi = ScreenDpi(this);
     const auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(width, dpi),
                        TwipsToPixels(height, dpi));
@@ -205,7 +198,7 @@ void FoldersSearch::showWindow()
         const WindowRect owner = WindowRectInTwips(m_owner);
         rect.left = owner.left + kRightOfOwner;
         rect.top = owner.top + kBelowOwner;
-        const double dpi = dpiOf(this);
+        const double dpi = ScreenDpi(this);
         move(TwipsToPixels(rect.left, dpi), TwipsToPixels(rect.top, dpi));
     } else {
         CentreForm(this);

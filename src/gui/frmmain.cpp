@@ -79,7 +79,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     createControls();
     connectHandlers();
 
-    const double dpi = logicalDpiY();
+    const double dpi = ScreenDpi(this);
     resize(TwipsToPixels(kMainInitialClientWidth, dpi),
            TwipsToPixels(kMainInitialClientHeight, dpi) + menuBar()->sizeHint().height());
     // Until a saved folder is shown, the lists show the folder the program started in.
@@ -194,7 +194,7 @@ void frmMain::fitCaptionFont()
     // The geometry is fixed in twips, drawn for a small system font; with a larger
     // desktop font the captions would be cut. Take the largest size, from the
     // desktop's own down to 7 points, at which the tightest captions fit.
-    const double dpi = logicalDpiY();
+    const double dpi = ScreenDpi(this);
     const QStyle* style = this->style();
     const int boxExtra = style->pixelMetric(QStyle::PM_IndicatorWidth) +
                          style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 4;
@@ -294,7 +294,7 @@ void frmMain::Form_Load()
     Settings& settings = Program().settings();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CentreForm(this);
-    KeepWindowPlacement(this, 1);
+    KeepWindowPlacement(this, PlacementMode::Restore);
     // The record holds the outer frame, whose size the window manager makes known
     // only once the window is shown; placed without it, the window would come back
     // larger by its frame at every start. So it is placed again when the frame shows.
@@ -336,7 +336,7 @@ void frmMain::placeAgainWhenTheFrameShows()
     if (!m_placedWithFrame || frameGeometry().size() - geometry().size() == *m_placedWithFrame)
         return;
     m_placedWithFrame.reset();
-    KeepWindowPlacement(this, 1);
+    KeepWindowPlacement(this, PlacementMode::Restore);
     // The layout follows the outer size, which has just grown by the frame even
     // where the window kept its client size (no record: only centred again).
     Form_Resize();
@@ -375,7 +375,7 @@ void frmMain::Form_Resize()
     const QRect frame = frameGeometry();
     const QRect inner = geometry();
     const QSize extra = frame.size() - inner.size();
-    const double dpi = logicalDpiY();
+    const double dpi = ScreenDpi(this);
     // The fewest whole pixels that reach `twips`, so that a snapped window passes
     // the minimum when it is measured again.
     auto atLeast = [dpi](int twips) {
@@ -402,7 +402,7 @@ void frmMain::Form_Resize()
 
 void frmMain::applyLayout()
 {
-    const double dpi = logicalDpiY();
+    const double dpi = ScreenDpi(this);
     auto place = [dpi](QWidget* widget, const WindowRect& r) {
         widget->setGeometry(TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
                             std::max(0, TwipsToPixels(r.width, dpi)),
@@ -477,13 +477,13 @@ void frmMain::Form_Unload()
                                 frame.right() - inner.right(), frame.bottom() - inner.bottom());
         const QRect outer = normal.marginsAdded(m_normalFrame.value_or(frameNow));
         setWindowState(Qt::WindowNoState);
-        const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
+        const double dpi = ScreenDpi(this);
         WindowRect rect{PixelsToTwips(outer.x(), dpi), PixelsToTwips(outer.y(), dpi),
                         PixelsToTwips(outer.width(), dpi), PixelsToTwips(outer.height(), dpi)};
-        tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), 2,
+        tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), PlacementMode::Save,
                                        ScreenSizeInTwips(this), Program().settingsPath());
     } else {
-        KeepWindowPlacement(this, 2);
+        KeepWindowPlacement(this, PlacementMode::Save);
     }
 }
 

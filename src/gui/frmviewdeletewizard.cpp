@@ -73,12 +73,6 @@ private:
     bool m_on = false;
 };
 
-double dpiOf(const QWidget* form)
-{
-    const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->logicalDotsPerInch() : 96.0;
-}
-
 // The main window's folder: it keeps the process's current folder on the folder
 // its lists show.
 std::filesystem::path MainWindowFolder()
@@ -223,7 +217,7 @@ void frmViewDeleteWizard::createLists()
 
 bool frmViewDeleteWizard::Form_Load()
 {
-    KeepWindowPlacement(this, 1);
+    KeepWindowPlacement(this, PlacementMode::Restore);
     // The record holds the outer frame, which the window manager makes known only
     // once the window is shown; placed without it, the wizard would come back
     // larger by its frame at every opening. So it is placed again when the frame
@@ -262,7 +256,7 @@ void frmViewDeleteWizard::placeAgainWhenTheFrameShows()
     if (!m_placedWithFrame || frameGeometry().size() - geometry().size() == *m_placedWithFrame)
         return;
     m_placedWithFrame.reset();
-    KeepWindowPlacement(this, 1);
+    KeepWindowPlacement(this, PlacementMode::Restore);
 }
 
 void frmViewDeleteWizard::resizeEvent(QResizeEvent* event)
@@ -280,7 +274,7 @@ void frmViewDeleteWizard::moveEvent(QMoveEvent* event)
 
 void frmViewDeleteWizard::Form_Resize()
 {
-    const double dpi = dpiOf(this);
+    const double dpi = ScreenDpi(this);
     const WindowRect window = WindowRectInTwips(this);
     QRect list = m_lstDisplay->geometry();
     list.moveTo(TwipsToPixels(kListLeftTwips, dpi), TwipsToPixels(kListTopTwips, dpi));
@@ -303,7 +297,7 @@ void frmViewDeleteWizard::Form_Resize()
 void frmViewDeleteWizard::closeEvent(QCloseEvent* event)
 {
     if (!m_endingProgram && !isMinimized() && !isMaximized() && !isFullScreen())
-        KeepWindowPlacement(this, 2);
+        KeepWindowPlacement(this, PlacementMode::Save);
     m_unloaded = true;
     event->accept();
     if (m_loop)

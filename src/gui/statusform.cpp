@@ -59,12 +59,6 @@ QString binaryFilteredText(int count)
     return QStringLiteral("Binary Files Filtered from List: %1").arg(count);
 }
 
-double dpiOf(const QWidget* widget)
-{
-    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->logicalDotsPerInch() : 96.0;
-}
-
 } // namespace
 
 StatusForm::StatusForm(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -145,7 +139,7 @@ void StatusForm::createControls()
 
 void StatusForm::placeControls()
 {
-    const double dpi = dpiOf(this);
+    const double dpi = ScreenDpi(this);
     const auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(width, dpi),
                        TwipsToPixels(height, dpi));
@@ -178,7 +172,7 @@ void StatusForm::holdWidth()
     // 9,500 twips is the outer width; the frame, once the window has one, comes off
     // the client area.
     const int frameExtra = frameGeometry().width() - geometry().width();
-    const int client = TwipsToPixels(kFormWidth, dpiOf(this)) - std::max(0, frameExtra);
+    const int client = TwipsToPixels(kFormWidth, ScreenDpi(this)) - std::max(0, frameExtra);
     if (minimumWidth() != client || maximumWidth() != client)
         setFixedWidth(client);
     m_holdingWidth = false;
@@ -328,7 +322,7 @@ bool StatusForm::cancelRequested() const
 void StatusForm::setFilledBarWidth(int twips)
 {
     m_filledWidth = twips;
-    m_lblFilledStatus->resize(TwipsToPixels(twips, dpiOf(this)), m_lblFilledStatus->height());
+    m_lblFilledStatus->resize(TwipsToPixels(twips, ScreenDpi(this)), m_lblFilledStatus->height());
 }
 
 void StatusForm::btnCancel_Click()

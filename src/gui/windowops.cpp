@@ -20,14 +20,14 @@
 
 namespace tessaloom::gui {
 
-namespace {
-
-double logicalDpi(const QWidget* form)
+double ScreenDpi(const QWidget* form)
 {
     const QScreen* screen =
         form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
+
+namespace {
 
 // The longest a sound may hold up its caller. The program's sounds last well
 // under half a second; a stuck audio device must not freeze the window.
@@ -62,7 +62,7 @@ void runSlide(QWidget* form, const SlidePlan& plan)
             PlaySoundFile(QString::fromStdString(plan.soundAfter));
         return;
     }
-    const double dpi = logicalDpi(form);
+    const double dpi = ScreenDpi(form);
     const QPoint start = form->pos();
     for (const int position : plan.positions) {
         const int pixels = TwipsToPixels(position, dpi);
@@ -134,7 +134,7 @@ void WaitForSound(const SoundPlaying& playing)
 
 WindowRect WindowRectInTwips(const QWidget* form)
 {
-    const double dpi = logicalDpi(form);
+    const double dpi = ScreenDpi(form);
     const QRect frame = form->frameGeometry();
     return {PixelsToTwips(frame.x(), dpi), PixelsToTwips(frame.y(), dpi),
             PixelsToTwips(frame.width(), dpi), PixelsToTwips(frame.height(), dpi)};
@@ -142,7 +142,7 @@ WindowRect WindowRectInTwips(const QWidget* form)
 
 void SetWindowRectInTwips(QWidget* form, const WindowRect& rect)
 {
-    const double dpi = logicalDpi(form);
+    const double dpi = ScreenDpi(form);
     const QRect frame = form->frameGeometry();
     const QRect inner = form->geometry();
     const int extraWidth = frame.width() - inner.width();
@@ -187,20 +187,20 @@ PlacementLimits PlacementLimitsOf(const QWidget* form)
             PixelsToTwips(least.height(), dpi)};
 }
 
-void KeepWindowPlacement(QWidget* form, int mode)
+void KeepWindowPlacement(QWidget* form, PlacementMode mode)
 {
     WindowRect rect = WindowRectInTwips(form);
     const std::string caption = form->windowTitle().toStdString();
     if (!PositionsAreOurs()) {
         if (tessaloom::KeepWindowSize(rect, caption, mode, ScreenSizeInTwips(form),
                                       Program().settingsPath(), PlacementLimitsOf(form)) &&
-            mode == 1)
+            mode == PlacementMode::Restore)
             SetWindowRectInTwips(form, rect);
         return;
     }
     if (tessaloom::KeepWindowPlacement(rect, caption, mode, ScreenSizeInTwips(form),
                                        Program().settingsPath(), PlacementLimitsOf(form)) &&
-        mode == 1)
+        mode == PlacementMode::Restore)
         SetWindowRectInTwips(form, rect);
 }
 

@@ -11,6 +11,10 @@ class QWidget;
 // converted to twips at the screen's logical DPI so the core's rules apply as written.
 namespace tessaloom::gui {
 
+/// The logical DPI of the window's screen (the primary screen's while it has none;
+/// 96 without any screen): the one rate at which every window turns twips into
+/// pixels and back, so that windows laid out together agree.
+double ScreenDpi(const QWidget* form);
 /// The window's outer frame geometry in twips.
 WindowRect WindowRectInTwips(const QWidget* form);
 /// Moves and resizes the window (outer frame) to `rect`, given in twips.
@@ -24,9 +28,9 @@ PlacementLimits PlacementLimitsOf(const QWidget* form);
 
 /// `CentreForm`: moves the window to the middle of its screen.
 void CentreForm(QWidget* form);
-/// `KeepWindowPlacement`: mode 1 restores the window's placement from the settings
-/// file (key: its caption), any other mode saves it.
-void KeepWindowPlacement(QWidget* form, int mode);
+/// `KeepWindowPlacement`: Restore sets the window's placement from the settings
+/// file (key: its caption), Save writes it.
+void KeepWindowPlacement(QWidget* form, PlacementMode mode);
 /// `SlideIn` / `SlideOut` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case).
 void SlideIn(QWidget* form, const QString& direction);
 void SlideOut(QWidget* form, const QString& direction);

@@ -102,7 +102,7 @@ int ProbeFolder(const std::string& folder)
     if (!dir)
         return errno != 0 ? errno : EIO;
     errno = 0;
-    ::readdir(dir);
+    (void)::readdir(dir); // only whether reading succeeds matters, told by errno
     const int error = errno;
     ::closedir(dir);
     return error;

@@ -17,6 +17,51 @@ bool IsEnglishUsOrPlain(const char* name)
     return n == "C" || n == "POSIX" || n.starts_with("C.") || n.starts_with("en_US");
 }
 
+// The picture notation of one strftime conversion; empty for an unknown one.
+std::string_view PictureOfConversion(char c, bool twelveHourPadded)
+{
+    switch (c) {
+    case 'd':
+        return "dd";
+    case 'e':
+        return "d";
+    case 'm':
+        return "MM";
+    case 'Y':
+        return "yyyy";
+    case 'y':
+        return "yy";
+    case 'H':
+        return "HH";
+    case 'k':
+        return "H";
+    case 'I':
+        return twelveHourPadded ? "hh" : "h";
+    case 'l':
+        return "h";
+    case 'M':
+        return "mm";
+    case 'S':
+        return "ss";
+    case 'p':
+        return "tt";
+    case 'T':
+        return "HH:mm:ss";
+    case 'r':
+        return "hh:mm:ss tt";
+    case 'R':
+        return "HH:mm";
+    case 'D':
+        return "MM/dd/yy";
+    case 'F':
+        return "yyyy-MM-dd";
+    case '%':
+        return "%";
+    default:
+        return {};
+    }
+}
+
 // Turns a strftime format into the picture notation; unknown conversions are dropped.
 std::string PictureFromStrftime(std::string_view fmt, bool twelveHourPadded)
 {
@@ -29,64 +74,7 @@ std::string PictureFromStrftime(std::string_view fmt, bool twelveHourPadded)
         char c = fmt[++i];
         if ((c == 'E' || c == 'O') && i + 1 < fmt.size())
             c = fmt[++i];
-        switch (c) {
-        case 'd':
-            out += "dd";
-            break;
-        case 'e':
-            out += "d";
-            break;
-        case 'm':
-            out += "MM";
-            break;
-        case 'Y':
-            out += "yyyy";
-            break;
-        case 'y':
-            out += "yy";
-            break;
-        case 'H':
-            out += "HH";
-            break;
-        case 'k':
-            out += "H";
-            break;
-        case 'I':
-            out += twelveHourPadded ? "hh" : "h";
-            break;
-        case 'l':
-            out += "h";
-            break;
-        case 'M':
-            out += "mm";
-            break;
-        case 'S':
-            out += "ss";
-            break;
-        case 'p':
-            out += "tt";
-            break;
-        case 'T':
-            out += "HH:mm:ss";
-            break;
-        case 'r':
-            out += "hh:mm:ss tt";
-            break;
-        case 'R':
-            out += "HH:mm";
-            break;
-        case 'D':
-            out += "MM/dd/yy";
-            break;
-        case 'F':
-            out += "yyyy-MM-dd";
-            break;
-        case '%':
-            out += '%';
-            break;
-        default:
-            break;
-        }
+        out += PictureOfConversion(c, twelveHourPadded);
     }
     return out;
 }

@@ -116,39 +116,27 @@ bool OnePassSuffices(std::string_view find, std::string_view replacement)
     return true;
 }
 
-} // namespace
-
-std::string& ReplaceAllText(std::string& text, std::string_view find, std::string_view replacement)
+// Titles are short: rewrite them in place, without the allocations of the general
+// way. A new occurrence holds part of the replacement, so the search goes on from
+// find.size() - 1 before it; the text shrinks at every replacement, so the work
+// stays bounded by the in-place limits.
+void ReplaceShrinkingInPlace(std::string& text, std::string_view find, std::string_view replacement)
 {
-    if (find.empty())
-        return text;
-    if (text.size() <= kInPlaceTextLimit && find.size() <= kInPlaceFindLimit &&
-        replacement.size() < find.size() && IFind(replacement, find) == std::string_view::npos) {
-        // Titles are short: rewrite them in place, without the allocations of the
-        // general way below. A new occurrence holds part of the replacement, so the
-        // search goes on from find.size() - 1 before it; the text shrinks at every
-        // replacement, so the work stays bounded by these limits.
-        for (std::size_t at = IFind(text, find); at != std::string::npos;
-             at = IFind(text, find, at >= find.size() - 1 ? at - (find.size() - 1) : 0))
-            text.replace(at, find.size(), replacement);
-        return text;
-    }
-    const FoldedPattern pattern(find);
-    if (pattern.findIn(text) == std::string_view::npos)
-        return text;
-    if (OnePassSuffices(find, replacement) ||
-        pattern.findIn(replacement) != std::string_view::npos) {
-        text = ReplaceOnce(text, pattern, replacement);
-        return text;
-    }
+    for (std::size_t at = IFind(text, find); at != std::string::npos;
+         at = IFind(text, find, at >= find.size() - 1 ? at - (find.size() - 1) : 0))
+        text.replace(at, find.size(), replacement);
+}
 
-    // `out` never holds an occurrence; every occurrence has the same length, so the
-    // first one to complete at the end of `out` is also the leftmost one of the
-    // whole text, which is the one the definition replaces next. The replaced text
-    // goes back in front of the unread input (`pending`, kept reversed) because it
-    // may form a new occurrence with what follows. `states` keeps the matcher's
-    // state after each character of `out`, so that taking an occurrence off the end
-    // brings back the state before it without reading `out` again.
+// `out` never holds an occurrence; every occurrence has the same length, so the
+// first one to complete at the end of `out` is also the leftmost one of the whole
+// text, which is the one the definition replaces next. The replaced text goes back
+// in front of the unread input (`pending`, kept reversed) because it may form a new
+// occurrence with what follows. `states` keeps the matcher's state after each
+// character of `out`, so that taking an occurrence off the end brings back the
+// state before it without reading `out` again.
+std::string ReplaceRescanning(const std::string& text, const FoldedPattern& pattern,
+                              std::string_view replacement)
+{
     std::string out;
     out.reserve(text.size());
     std::vector<std::size_t> states;
@@ -180,7 +168,29 @@ std::string& ReplaceAllText(std::string& text, std::string_view find, std::strin
             pending.append(replacement.rbegin(), replacement.rend());
         }
     }
-    text = std::move(out);
+    return out;
+}
+
+} // namespace
+
+std::string& ReplaceAllText(std::string& text, std::string_view find, std::string_view replacement)
+{
+    if (find.empty())
+        return text;
+    if (text.size() <= kInPlaceTextLimit && find.size() <= kInPlaceFindLimit &&
+        replacement.size() < find.size() && IFind(replacement, find) == std::string_view::npos) {
+        ReplaceShrinkingInPlace(text, find, replacement);
+        return text;
+    }
+    const FoldedPattern pattern(find);
+    if (pattern.findIn(text) == std::string_view::npos)
+        return text;
+    if (OnePassSuffices(find, replacement) ||
+        pattern.findIn(replacement) != std::string_view::npos) {
+        text = ReplaceOnce(text, pattern, replacement);
+        return text;
+    }
+    text = ReplaceRescanning(text, pattern, replacement);
     return text;
 }
 

@@ -118,13 +118,13 @@ PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& 
     return onScreen;
 }
 
-bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
+bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode mode,
                          const ScreenSize& screen, const std::string& settingsPath,
                          const PlacementLimits& limits)
 {
     if (!IsPlacementValid(w, screen) || TrimSpaces(caption).empty())
         return false;
-    if (mode != 1)
+    if (mode != PlacementMode::Restore)
         return WriteSetting(kSectionGeneral, caption, EncodePlacement(w), settingsPath);
 
     const std::string record =

@@ -72,15 +72,23 @@ std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
 /// `limits` with an empty area taken as the whole of `screen`.
 PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& screen);
 
-/// `KeepWindowPlacement`: mode 1 restores `w` from the record under `caption`,
-/// any other mode saves it. Nothing happens when `w` fails IsPlacementValid or the
+/// What KeepWindowPlacement does with a window. The values are the numbers the
+/// placement modes always had.
+enum class PlacementMode
+{
+    Restore = 1,
+    Save = 2
+};
+
+/// `KeepWindowPlacement`: Restore sets `w` from the record under `caption`, Save
+/// writes it. Nothing happens when `w` fails IsPlacementValid or the
 /// caption is blank. A missing record centres the window; a record that would put
 /// the window off this screen (saved on a larger one, or edited by hand) centres it
 /// too, since it could never be saved back and would stay lost at every start. A
 /// restored record is fitted to `limits` (FitRestoredPlacement); one that cannot
 /// be fitted centres the window as a missing one does.
 /// Returns true when `w` was changed or the record written.
-bool KeepWindowPlacement(WindowRect& w, std::string_view caption, int mode,
+bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode mode,
                          const ScreenSize& screen, const std::string& settingsPath,
                          const PlacementLimits& limits = {});
 

@@ -6,8 +6,9 @@
 
 namespace tessaloom {
 
-bool KeepWindowSize(WindowRect& w, std::string_view caption, int mode, const ScreenSize& screen,
-                    const std::string& settingsPath, const PlacementLimits& limits)
+bool KeepWindowSize(WindowRect& w, std::string_view caption, PlacementMode mode,
+                    const ScreenSize& screen, const std::string& settingsPath,
+                    const PlacementLimits& limits)
 {
     // The position a window reports here is not where it is, so the margin test on
     // it would decide nothing; an empty window has nothing worth keeping.
@@ -17,7 +18,7 @@ bool KeepWindowSize(WindowRect& w, std::string_view caption, int mode, const Scr
         ReadSetting(kSectionGeneral, caption, kNotPreviouslyLoaded, settingsPath);
     const bool recorded = record != kNotPreviouslyLoaded;
     const WindowRect saved = recorded ? ParsePlacement(record) : WindowRect{};
-    if (mode == 1) {
+    if (mode == PlacementMode::Restore) {
         if (!recorded)
             return false;
         const PlacementLimits onScreen = LimitsOnScreen(limits, screen);

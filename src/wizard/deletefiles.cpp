@@ -15,7 +15,7 @@ namespace {
 // reader made it; empty for anything else, which is then never deleted.
 std::string NameInFolder(const IndexFolder& folder, const std::string& targetPath)
 {
-    const std::string name = std::filesystem::path(targetPath).filename().string();
+    std::string name = std::filesystem::path(targetPath).filename().string();
     if (!IsPlainFileName(name) || folder.entryPath(name) != targetPath)
         return {};
     return name;

@@ -2,6 +2,7 @@
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
 #include "shell/twips.h"
+#include "support/windowtest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,12 +45,7 @@ class FoldersSearchTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QVERIFY(m_programDir.isValid());
-        Program().startup.folders.programFolder = m_programDir.path().toStdString() + "/";
-        SetMessageAnswerer({});
-    }
+    void init() { test::UseEmptyProgramFolder(m_programDir); }
 
     void labelShowsAtThe50thFolderOpened_data()
     {

@@ -11,6 +11,7 @@
 #include "shell/inistore.h"
 #include "shell/placement.h"
 #include "shell/twips.h"
+#include "support/windowtest.h"
 #include "wizard/indexpath.h"
 
 #include <QAccessible>
@@ -33,53 +34,30 @@
 
 using namespace tessaloom;
 using namespace tessaloom::gui;
-
-namespace {
-
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-} // namespace
+using tessaloom::test::WriteFile;
 
 class FrmMainTest : public QObject
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    test::WindowTestUser m_user;
     QStringList m_questions;
 
-    QString dataFolder() const { return m_home->filePath(QStringLiteral("data/Tessaloom")); }
-    QString settingsFile() const { return dataFolder() + QStringLiteral("/TSL.INI"); }
-    QString folderList() const { return dataFolder() + QStringLiteral("/folders.dat"); }
-    QString tree(const QString& relative) const { return m_home->filePath(relative); }
+    QString dataFolder() const { return m_user.dataFolder(); }
+    QString settingsFile() const { return m_user.settingsFile(); }
+    QString folderList() const { return m_user.folderList(); }
+    QString tree(const QString& relative) const { return m_user.path(relative); }
 
     /// A fresh user: temporary XDG homes, the given settings file, and the program
     /// context filled from them as start-up would.
     void startUser(const QByteArray& ini)
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        qputenv("XDG_DATA_HOME", m_home->filePath(QStringLiteral("data")).toUtf8());
-        qputenv("XDG_CACHE_HOME", m_home->filePath(QStringLiteral("cache")).toUtf8());
-        QDir().mkpath(dataFolder());
-        if (!ini.isEmpty())
-            WriteFile(settingsFile(), ini);
-        reloadProgram();
+        QVERIFY(m_user.newHome());
+        m_user.startProgram(ini);
     }
 
-    void reloadProgram()
-    {
-        AppEnvironment env = AppEnvironment::FromProcess();
-        Program().startup = {};
-        Program().startup.folders = ResolveAppFolders(env);
-        Program().startup.settings = LoadSettings(Program().settingsPath());
-    }
+    static void reloadProgram() { test::WindowTestUser::ReloadProgram(); }
 
     std::unique_ptr<frmMain> openWindow()
     {
@@ -106,20 +84,14 @@ private slots:
     void init()
     {
         m_questions.clear();
-        SetMessageAnswerer([this](const MessageRequest& r) {
-            m_questions << r.title + QStringLiteral(" | ") + r.text;
-            return MessageAnswer::No;
-        });
-        SetShellOpener([](const QString&) { return true; });
-        SetOpenFileAnswerer([](const OpenFileRequest&) { return QString(); });
+        test::AnswerMessages(m_questions, MessageAnswer::No);
+        test::AnswerShellAndOpenDialog();
     }
 
     void cleanup()
     {
-        SetMessageAnswerer({});
-        SetShellOpener({});
-        SetOpenFileAnswerer({});
-        m_home.reset();
+        test::RestoreDialogs();
+        m_user.reset();
     }
 
     void startupTicksTheOptionsInOrder_data()
@@ -615,7 +587,7 @@ private slots:
         QVERIFY(w->readCacheRecordsChecked());
         QCOMPARE(ReadSetting("General", "Read Cache Records", "absent", ini),
                  std::string("absent"));
-        QCOMPARE(QString::fromStdString(w->cacheHome()), m_home->filePath(QStringLiteral("cache")));
+        QCOMPARE(QString::fromStdString(w->cacheHome()), tree(QStringLiteral("cache")));
 
         item->trigger();
         QVERIFY(!w->readCacheRecordsChecked());

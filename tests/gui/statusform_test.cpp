@@ -3,6 +3,7 @@
 #include "gui/statusform.h"
 #include "gui/userprompts.h"
 #include "shell/twips.h"
+#include "support/windowtest.h"
 
 #include <QFile>
 #include <QLabel>
@@ -75,12 +76,7 @@ class StatusFormTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QVERIFY(m_programDir.isValid());
-        Program().startup.folders.programFolder = m_programDir.path().toStdString() + "/";
-        SetMessageAnswerer({});
-    }
+    void init() { test::UseEmptyProgramFolder(m_programDir); }
 
     void runShowsTheFullBarAtTheLastFileThenUnloads()
     {

@@ -4,6 +4,7 @@
 #include "gui/frmmain.h"
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "support/windowtest.h"
 #include "wizard/indexpath.h"
 
 #include <QComboBox>
@@ -23,16 +24,9 @@
 
 using namespace tessaloom;
 using namespace tessaloom::gui;
+using tessaloom::test::WriteFile;
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 /// The names the dialog's file view shows as choosable under its current filter.
 QStringList ChoosableNames(const QFileDialog& dialog)
@@ -58,20 +52,15 @@ class UserInputTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    test::WindowTestUser m_user;
     QStringList m_messages;
 
-    QString tree(const QString& relative) const { return m_home->filePath(relative); }
+    QString tree(const QString& relative) const { return m_user.path(relative); }
 
     std::unique_ptr<frmMain> openWindow(const QString& folder)
     {
-        qputenv("XDG_DATA_HOME", tree(QStringLiteral("data")).toUtf8());
-        qputenv("XDG_CACHE_HOME", tree(QStringLiteral("cache")).toUtf8());
-        Program().startup = {};
-        Program().startup.folders = ResolveAppFolders(AppEnvironment::FromProcess());
-        QDir().mkpath(QString::fromStdString(Program().startup.folders.dataFolder));
-        WriteFile(QString::fromStdString(Program().startup.folders.folderListPath), {});
-        Program().startup.settings = LoadSettings(Program().settingsPath());
+        m_user.startProgram();
+        WriteFile(m_user.folderList(), {});
         Program().settings().directory = folder.toStdString();
         auto window = std::make_unique<frmMain>();
         window->setEndProgram([] {});
@@ -82,26 +71,20 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
+        QVERIFY(m_user.newHome());
         m_messages.clear();
-        SetMessageAnswerer([this](const MessageRequest& r) {
-            m_messages << r.title + QStringLiteral(" | ") + r.text;
-            return MessageAnswer::Ok;
-        });
+        test::AnswerMessages(m_messages, MessageAnswer::Ok);
     }
 
     void cleanup()
     {
-        SetMessageAnswerer({});
-        SetShellOpener({});
-        SetOpenFileAnswerer({});
-        m_home.reset();
+        test::RestoreDialogs();
+        m_user.reset();
     }
 
     void everyMenuHasDistinctAccessKeys()
     {
-        auto w = openWindow(m_home->path());
+        auto w = openWindow(m_user.path());
         for (QAction* menu : w->menuBar()->actions()) {
             QStringList keys;
             for (const QAction* item : menu->menu()->actions()) {
@@ -169,7 +152,7 @@ private slots:
         WriteFile(tree(QStringLiteral("!ndex.htm")), "<html>");
         OpenFileRequest request;
         request.title = QStringLiteral("Open");
-        request.folder = m_home->path();
+        request.folder = m_user.path();
         request.filter = QStringLiteral("All Files (*.*);;TSL Index Files (!ndex.htm)");
         request.selectedFilter = QStringLiteral("TSL Index Files (!ndex.htm)");
 

@@ -58,31 +58,33 @@ TEST(Placement, KeepWindowPlacementRestoresAndSaves)
 
     // Never saved: centred.
     WindowRect w{0, 0, 9000, 6000};
-    ASSERT_TRUE(KeepWindowPlacement(w, "Tessaloom", 1, kScreen, path));
+    ASSERT_TRUE(KeepWindowPlacement(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, (WindowRect{9900, 5100, 9000, 6000}));
 
     // Saved under the caption, then put back as saved.
     WindowRect saved{-300, 1200, 9000, 6000};
-    ASSERT_TRUE(KeepWindowPlacement(saved, "Tessaloom", 2, kScreen, path));
+    ASSERT_TRUE(KeepWindowPlacement(saved, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(ReadSetting("General", "Tessaloom", "", path), "-0000300000012000000900000006000");
     WindowRect restored = CentreForm({0, 0, 5000, 5000}, kScreen);
-    ASSERT_TRUE(KeepWindowPlacement(restored, "Tessaloom", 1, kScreen, path));
+    ASSERT_TRUE(KeepWindowPlacement(restored, "Tessaloom", PlacementMode::Restore, kScreen, path));
     // Put back inside the screen: the part beyond its left edge moves in.
     EXPECT_EQ(restored, (WindowRect{0, 1200, 9000, 6000}));
 
     // Almost off the screen: the earlier record stays; blank captions do nothing.
     WindowRect offScreen{-9000, 1200, 8000, 6000};
-    EXPECT_FALSE(KeepWindowPlacement(offScreen, "Tessaloom", 2, kScreen, path));
-    EXPECT_FALSE(KeepWindowPlacement(offScreen, "Tessaloom", 1, kScreen, path));
+    EXPECT_FALSE(KeepWindowPlacement(offScreen, "Tessaloom", PlacementMode::Save, kScreen, path));
+    EXPECT_FALSE(
+        KeepWindowPlacement(offScreen, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(offScreen, (WindowRect{-9000, 1200, 8000, 6000}));
-    EXPECT_FALSE(KeepWindowPlacement(saved, "   ", 2, kScreen, path));
+    EXPECT_FALSE(KeepWindowPlacement(saved, "   ", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(ReadSetting("General", "Tessaloom", "", path), "-0000300000012000000900000006000");
 
     // A record that this screen cannot show (a larger screen's, or hand-edited)
     // would be lost for good, since it is never saved back: centred instead.
     WriteSetting("General", "View/Delete Wizard", "00040000000010000000900000006000", path);
     WindowRect wizard{1000, 1000, 9000, 6000};
-    ASSERT_TRUE(KeepWindowPlacement(wizard, "View/Delete Wizard", 1, kScreen, path));
+    ASSERT_TRUE(
+        KeepWindowPlacement(wizard, "View/Delete Wizard", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(wizard, CentreForm({1000, 1000, 9000, 6000}, kScreen));
 }
 
@@ -116,7 +118,8 @@ TEST(Placement, RestoredRecordsFitTheAvailableArea)
     for (const auto& c : cases) {
         WriteSetting("General", "View/Delete Wizard", c.record, path);
         WindowRect w{0, 0, 9000, 6000};
-        ASSERT_TRUE(KeepWindowPlacement(w, "View/Delete Wizard", 1, kScreen, path, limits))
+        ASSERT_TRUE(KeepWindowPlacement(w, "View/Delete Wizard", PlacementMode::Restore, kScreen,
+                                        path, limits))
             << c.record;
         EXPECT_EQ(w, c.restored.value_or(CentreForm({0, 0, 9000, 6000}, kScreen))) << c.record;
     }

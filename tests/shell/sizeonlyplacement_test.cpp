@@ -27,9 +27,9 @@ TEST(SizeOnlyPlacement, RestoresTheSizeAndNeverWritesAPositionOfItsOwn)
     // No record: the restore leaves the window alone; the save writes the centred
     // position, not the reported one.
     WindowRect w = reported;
-    EXPECT_FALSE(KeepWindowSize(w, "Tessaloom", 1, kScreen, path));
+    EXPECT_FALSE(KeepWindowSize(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, reported);
-    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 2, kScreen, path));
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(Record(path, "Tessaloom"), EncodePlacement({9900, 5100, 9000, 6000}));
 
     // A record from an X11 session: its size comes back, its position stays in the
@@ -37,17 +37,17 @@ TEST(SizeOnlyPlacement, RestoresTheSizeAndNeverWritesAPositionOfItsOwn)
     ASSERT_TRUE(
         WriteSetting("General", "Tessaloom", EncodePlacement({1500, 1200, 12000, 8000}), path));
     w = reported;
-    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 1, kScreen, path));
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, (WindowRect{0, 0, 12000, 8000}));
     w.width = 10000;
-    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 2, kScreen, path));
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(Record(path, "Tessaloom"), EncodePlacement({1500, 1200, 10000, 8000}));
 
     // A recorded position that would leave the window off this screen is not kept.
     ASSERT_TRUE(
         WriteSetting("General", "Tessaloom", EncodePlacement({40000, 1200, 9000, 6000}), path));
     w = reported;
-    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 2, kScreen, path));
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(Record(path, "Tessaloom"), EncodePlacement({9900, 5100, 9000, 6000}));
 
     // A record of a size no screen holds comes back as large as the screen, not as
@@ -55,20 +55,20 @@ TEST(SizeOnlyPlacement, RestoresTheSizeAndNeverWritesAPositionOfItsOwn)
     ASSERT_TRUE(
         WriteSetting("General", "Tessaloom", EncodePlacement({0, 0, 99999999, 99999999}), path));
     w = reported;
-    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", 1, kScreen, path));
+    EXPECT_TRUE(KeepWindowSize(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, (WindowRect{0, 0, kScreen.width, kScreen.height}));
 
     // A record without a usable size restores nothing.
     ASSERT_TRUE(WriteSetting("General", "Tessaloom", "garbage", path));
     w = reported;
-    EXPECT_FALSE(KeepWindowSize(w, "Tessaloom", 1, kScreen, path));
+    EXPECT_FALSE(KeepWindowSize(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, reported);
 
     // A blank caption or an empty window: nothing read, nothing written.
     w = reported;
-    EXPECT_FALSE(KeepWindowSize(w, "  ", 2, kScreen, path));
+    EXPECT_FALSE(KeepWindowSize(w, "  ", PlacementMode::Save, kScreen, path));
     WindowRect empty{0, 0, 0, 0};
-    EXPECT_FALSE(KeepWindowSize(empty, "View/Delete Wizard", 2, kScreen, path));
+    EXPECT_FALSE(KeepWindowSize(empty, "View/Delete Wizard", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(Record(path, "View/Delete Wizard"), kNotPreviouslyLoaded);
 }
 
