@@ -47,7 +47,7 @@ std::vector<std::string> Displays(const IndexList& list)
 {
     std::vector<std::string> out;
     for (const WizardRow& row : list.rows)
-        out.push_back(row.displayText);
+        out.emplace_back(row.displayText);
     return out;
 }
 
@@ -55,7 +55,7 @@ std::vector<std::string> Targets(const IndexList& list)
 {
     std::vector<std::string> out;
     for (const WizardRow& row : list.rows)
-        out.push_back(row.targetPath);
+        out.emplace_back(row.targetPath);
     return out;
 }
 
