@@ -340,6 +340,19 @@ void WizardRows::add(std::string_view displayText, std::string_view folderPrefix
     m_rows.push_back({std::string_view(at, displayText.size()), std::string_view(path, pathSize)});
 }
 
+void WizardRows::reserve(std::size_t rows)
+{
+    m_rows.reserve(rows);
+    // A large row table gets the large pages that its whole large-page stretches
+    // can have, as the blocks of texts do.
+    const auto start = reinterpret_cast<std::uintptr_t>(m_rows.data());
+    const std::uintptr_t end = start + m_rows.capacity() * sizeof(WizardRow);
+    const std::uintptr_t first = (start + kLargePage - 1) / kLargePage * kLargePage;
+    const std::uintptr_t last = end / kLargePage * kLargePage;
+    if (first < last)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 void WizardRows::erase(std::size_t first, std::size_t last)
 {
     last = std::min(last, m_rows.size());

@@ -68,7 +68,7 @@ public:
     /// The same with a target path of two pieces, `folderPrefix` then `name`.
     void add(std::string_view displayText, std::string_view folderPrefix, std::string_view name);
     /// Room for `rows` rows without moving the row table again.
-    void reserve(std::size_t rows) { m_rows.reserve(rows); }
+    void reserve(std::size_t rows);
     /// Removes the rows from `first` up to, not including, `last`.
     void erase(std::size_t first, std::size_t last);
     /// Removes the rows numbered in `ascending` (ascending, without repeats).
