@@ -101,12 +101,14 @@ QVariant WizardRowModel::data(const QModelIndex& index, int role) const
         return {};
     const WizardRow& row = m_rows[static_cast<std::size_t>(index.row())];
     if (index.column() == DisplayColumn)
-        return QString::fromStdString(row.displayText);
+        return QString::fromUtf8(row.displayText.data(),
+                                 static_cast<qsizetype>(row.displayText.size()));
     // Paths are bytes; shown the way the file dialog shows them.
-    return QFile::decodeName(QByteArray::fromStdString(row.targetPath));
+    return QFile::decodeName(
+        QByteArray(row.targetPath.data(), static_cast<qsizetype>(row.targetPath.size())));
 }
 
-void WizardRowModel::setRows(std::vector<WizardRow> rows)
+void WizardRowModel::setRows(WizardRows rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
@@ -134,8 +136,7 @@ void WizardRowModel::removeDeleted(const DeleteOutcome& outcome)
     }
     for (auto it = stretches.rbegin(); it != stretches.rend(); ++it) {
         beginRemoveRows({}, static_cast<int>(it->first), static_cast<int>(it->second));
-        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(it->first),
-                     m_rows.begin() + static_cast<std::ptrdiff_t>(it->second) + 1);
+        m_rows.erase(it->first, it->second + 1);
         endRemoveRows();
     }
 }
@@ -416,7 +417,7 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
         for (std::size_t i = 0; i < outcome.notDeleted.size() && i < kShown; ++i) {
             const auto& [row, reason] = outcome.notDeleted[i];
             const QString path = row < m_model->rows().size()
-                                     ? QString::fromStdString(m_model->rows()[row].targetPath)
+                                     ? QString::fromUtf8(m_model->rows()[row].targetPath)
                                      : QString();
             const QString name = QFileInfo(path).fileName();
             // The reason starts with the file's path: the line names the file once.

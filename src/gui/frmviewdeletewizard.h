@@ -38,13 +38,14 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const std::vector<WizardRow>& rows() const { return m_rows; }
-    void setRows(std::vector<WizardRow> rows);
+    const WizardRows& rows() const { return m_rows; }
+    /// Takes over the rows and their texts as they are, without a copy.
+    void setRows(WizardRows rows);
     /// Removes the rows whose files a delete run took away.
     void removeDeleted(const DeleteOutcome& outcome);
 
 private:
-    std::vector<WizardRow> m_rows;
+    WizardRows m_rows;
 };
 
 /// "View/Delete Wizard": lists the entries of the index document that gblIndexPath

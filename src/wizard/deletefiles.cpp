@@ -13,7 +13,7 @@ namespace {
 
 // The bare name of a row's target when it is a file directly in `folder`, as the
 // reader made it; empty for anything else, which is then never deleted.
-std::string NameInFolder(const IndexFolder& folder, const std::string& targetPath)
+std::string NameInFolder(const IndexFolder& folder, std::string_view targetPath)
 {
     std::string name = std::filesystem::path(targetPath).filename().string();
     if (!IsPlainFileName(name) || folder.entryPath(name) != targetPath)
@@ -37,8 +37,7 @@ std::optional<std::size_t> RowAfter(std::size_t lastVisited, std::size_t rowCoun
 } // namespace
 
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
-                                  const FolderIdentity& readFrom,
-                                  const std::vector<WizardRow>& rows,
+                                  const FolderIdentity& readFrom, std::span<const WizardRow> rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
                                   const ConfirmDeleteFn& confirm,
                                   const std::filesystem::path& cacheHome)
@@ -77,7 +76,7 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
         const std::string name = NameInFolder(folder, rows[row].targetPath);
         std::string error;
         if (name.empty()) {
-            outcome.notDeleted.emplace_back(row, rows[row].targetPath +
+            outcome.notDeleted.emplace_back(row, std::string(rows[row].targetPath) +
                                                      ": not a file of the index's folder");
         } else if (folder.removeFile(name, &error)) {
             ++outcome.filesDeleted;
@@ -109,10 +108,15 @@ void RemoveDeletedRows(std::vector<WizardRow>& rows, const DeleteOutcome& outcom
             continue;
         }
         if (kept != i)
-            rows[kept] = std::move(rows[i]);
+            rows[kept] = rows[i];
         ++kept;
     }
     rows.resize(kept);
+}
+
+void RemoveDeletedRows(WizardRows& rows, const DeleteOutcome& outcome)
+{
+    rows.remove(outcome.removedRows);
 }
 
 } // namespace tessaloom

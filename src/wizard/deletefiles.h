@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -64,13 +65,13 @@ struct DeleteOutcome
 /// confirmation, deleting and rewriting nothing.
 /// The pictures kept under `cacheHome` for the files that are gone go with them.
 DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
-                                  const FolderIdentity& readFrom,
-                                  const std::vector<WizardRow>& rows,
+                                  const FolderIdentity& readFrom, std::span<const WizardRow> rows,
                                   std::vector<std::size_t> selectedRows, bool confirmDeletions,
                                   const ConfirmDeleteFn& confirm,
                                   const std::filesystem::path& cacheHome = {});
 
 /// Removes the outcome's rows from `rows`, as the window does with its lists.
 void RemoveDeletedRows(std::vector<WizardRow>& rows, const DeleteOutcome& outcome);
+void RemoveDeletedRows(WizardRows& rows, const DeleteOutcome& outcome);
 
 } // namespace tessaloom

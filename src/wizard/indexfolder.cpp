@@ -1,11 +1,12 @@
 #include "wizard/indexfolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <functional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,8 @@ IndexFolder::~IndexFolder()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_snapshotTable != nullptr)
+        ::munmap(m_snapshotTable, m_snapshotSlots * sizeof(SnapshotSlot));
 }
 
 FolderIdentity IndexFolder::identity() const
@@ -107,18 +110,69 @@ bool IndexFolder::linkStaysInside(const std::string& name) const
     return false;
 }
 
+namespace {
+
+// A quick hash of a name: cache files' names are short, and each is hashed once
+// as the folder is read and again as it is looked up.
+std::uint32_t NameHash(std::string_view name)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ name.size();
+    std::size_t at = 0;
+    for (; at + 8 <= name.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + at, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    if (at < name.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + at, name.size() - at);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
+    }
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    h ^= h >> 29;
+    return static_cast<std::uint32_t>(h);
+}
+
+// A name found in the folder: its hash, where it begins in the buffer of names
+// (it ends where the next begins) and whether it is known to be a regular file.
+struct FoundName
+{
+    std::uint32_t hash;
+    std::uint32_t offsetAndKind; // offset * 2 + 1 for a regular file
+};
+
+} // namespace
+
 void IndexFolder::takeSnapshot() const
 {
-    m_snapshotTaken = true;
+    // Whatever goes wrong, the tests go on name by name: a folder that can be
+    // searched but not read is listed all the same.
+    m_snapshotAllowed = false;
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return; // searchable but not readable: test name by name
+        return;
+    struct stat st
+    {
+    };
+    const bool sized = ::fstat(fd, &st) == 0 && st.st_size > 0;
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         ::close(fd);
         return;
     }
-    std::vector<SnapshotSlot> found;
+    // The names are gathered compactly first, and only then spread over the
+    // table, sized for their count. The folder's size in bytes bounds its names
+    // on the common file systems: room for that many is taken up front (pages
+    // never written cost nothing), so the buffers are not moved as they fill.
+    std::vector<FoundName> found;
+    std::string names;
+    if (sized) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        found.reserve(std::min(size / 8, kMaxSnapshotNames));
+        names.reserve(std::min(size, kMaxSnapshotNames * 16));
+    }
     bool complete = true;
     for (;;) {
         errno = 0;
@@ -132,46 +186,60 @@ void IndexFolder::takeSnapshot() const
             continue;
         if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;
-        if (found.size() >= kMaxSnapshotNames) {
+        if (found.size() >= kMaxSnapshotNames || names.size() + name.size() >= 0x7FFFFFFF) {
             complete = false;
             break;
         }
-        SnapshotSlot slot;
-        slot.hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
-        slot.length = static_cast<std::uint16_t>(name.size());
-        slot.kind = entry->d_type == DT_REG ? 1 : 0;
-        if (name.size() <= kInlineName) {
-            std::memcpy(slot.name, name.data(), name.size());
-        } else {
-            const auto offset = static_cast<std::uint32_t>(m_snapshotNames.size());
-            std::memcpy(slot.name, &offset, sizeof offset);
-            m_snapshotNames.append(name);
-        }
-        found.push_back(slot);
+        const auto offset = static_cast<std::uint32_t>(names.size());
+        found.push_back({NameHash(name), offset * 2 + (entry->d_type == DT_REG ? 1U : 0U)});
+        names.append(name);
     }
     ::closedir(dir);
-    if (!complete) {
-        m_snapshotNames = std::string();
-        m_snapshotTaken = false;
-        m_snapshotAllowed = false;
+    if (!complete)
         return;
-    }
+    // At most three quarters full: a lookup rarely goes past the next slot, and
+    // the table is half the size of one kept at half full.
     std::size_t size = 16;
-    while (size < found.size() * 2)
+    while (size * 3 < found.size() * 4)
         size *= 2;
-    m_snapshotTable.assign(size, SnapshotSlot{});
-    for (const SnapshotSlot& slot : found) {
+    // Straight from the system: zeroed already, so no pass fills it, and backed
+    // by large pages where the system allows, as the slots are written all over.
+    void* table = ::mmap(nullptr, size * sizeof(SnapshotSlot), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (table == MAP_FAILED)
+        return;
+    ::madvise(table, size * sizeof(SnapshotSlot), MADV_HUGEPAGE);
+    m_snapshotTable = static_cast<SnapshotSlot*>(table);
+    m_snapshotSlots = size;
+    // The slots are scattered over the table: each is fetched a few names ahead.
+    constexpr std::size_t kFetchAhead = 8;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (i + kFetchAhead < found.size())
+            __builtin_prefetch(&m_snapshotTable[found[i + kFetchAhead].hash & (size - 1)], 1);
+        const std::uint32_t offset = found[i].offsetAndKind / 2;
+        const std::uint32_t end = i + 1 < found.size() ? found[i + 1].offsetAndKind / 2
+                                                       : static_cast<std::uint32_t>(names.size());
+        SnapshotSlot slot;
+        slot.hash = found[i].hash;
+        slot.length = static_cast<std::uint16_t>(end - offset);
+        slot.kind = (found[i].offsetAndKind & 1) != 0 ? kRegularSlot : kOtherSlot;
+        if (slot.length <= kInlineName)
+            std::memcpy(slot.name, names.data() + offset, slot.length);
+        else
+            std::memcpy(slot.name, &offset, sizeof offset);
         std::size_t at = slot.hash & (size - 1);
         while (m_snapshotTable[at].kind != kEmptySlot)
             at = (at + 1) & (size - 1);
         m_snapshotTable[at] = slot;
     }
+    m_snapshotNames = std::move(names);
+    m_snapshotTaken = true;
 }
 
 int IndexFolder::snapshotKind(std::string_view name) const
 {
-    const std::size_t mask = m_snapshotTable.size() - 1;
-    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+    const std::size_t mask = m_snapshotSlots - 1;
+    const std::uint32_t hash = NameHash(name);
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const SnapshotSlot& slot = m_snapshotTable[at];
         if (slot.kind == kEmptySlot)
@@ -187,7 +255,7 @@ int IndexFolder::snapshotKind(std::string_view name) const
             held = std::string_view(m_snapshotNames).substr(offset, name.size());
         }
         if (held == name)
-            return slot.kind == 1 ? 1 : 0;
+            return slot.kind == kRegularSlot ? 1 : 0;
     }
 }
 
@@ -195,8 +263,7 @@ void IndexFolder::prepareLookup(std::string_view name) const
 {
     if (!m_snapshotTaken)
         return;
-    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
-    __builtin_prefetch(&m_snapshotTable[hash & (m_snapshotTable.size() - 1)]);
+    __builtin_prefetch(&m_snapshotTable[NameHash(name) & (m_snapshotSlots - 1)]);
 }
 
 bool IndexFolder::holdsListableFile(std::string_view name) const

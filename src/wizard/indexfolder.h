@@ -89,14 +89,17 @@ private:
     // hundred thousand cache files is looked up this way far faster than through
     // a node per name. A short name (most cache files' names) sits in its slot, so
     // a test touches one line of memory; a longer one lies in a buffer of names.
+    // The table's memory comes zeroed from the system, so a slot of zeros is empty.
     static constexpr std::size_t kInlineName = 25;
-    static constexpr std::uint8_t kEmptySlot = 0xFF;
+    static constexpr std::uint8_t kEmptySlot = 0;
+    static constexpr std::uint8_t kRegularSlot = 1;
+    static constexpr std::uint8_t kOtherSlot = 2; // a link or an unknown type
     struct alignas(32) SnapshotSlot
     {
         std::uint32_t hash = 0;
         std::uint16_t length = 0;
-        std::uint8_t kind = kEmptySlot; // else 1 regular file, 0 link or unknown type
-        char name[kInlineName] = {};    // the name, or the offset of a longer one
+        std::uint8_t kind = kEmptySlot;
+        char name[kInlineName] = {}; // the name, or the offset of a longer one
     };
     static_assert(sizeof(SnapshotSlot) == 32);
 
@@ -107,7 +110,8 @@ private:
     {}; // the folder's own device and inode, taken on first need
     mutable bool m_selfKnown = false;
     mutable std::string m_snapshotNames;
-    mutable std::vector<SnapshotSlot> m_snapshotTable;
+    mutable SnapshotSlot* m_snapshotTable = nullptr;
+    mutable std::size_t m_snapshotSlots = 0; // a power of two once the table is made
     mutable std::size_t m_lookups = 0;
     mutable bool m_snapshotTaken = false;
     mutable bool m_snapshotAllowed = false;

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace tessaloom {
@@ -18,6 +21,13 @@ namespace {
 
 constexpr std::size_t kDateColumnWidth = 25;
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kFirstRowBlock = 64 * 1024;
+constexpr std::size_t kLargestRowBlock = 4 * 1024 * 1024;
+constexpr std::size_t kLargePage = 2 * 1024 * 1024;
+// No entry line is shorter: its markers alone take this much.
+constexpr std::size_t kShortestEntryLine =
+    entryline::kPrefix.size() + entryline::kTargetOffset + entryline::kTargetEnd.size() +
+    entryline::kDateStart.size() + entryline::kDateEnd.size();
 
 // Finds the comma, CR and LF of one piece in turn. Each kind is searched ahead
 // once and kept until passed, so a piece full of commas is still scanned in
@@ -113,10 +123,56 @@ void DecodeFirstNumericReference(std::string& title)
     ReplaceAllText(title, reference, character);
 }
 
+// The first `needle` in `hay` at or after `from`. The candidates are the places
+// of the needle's byte at `anchor`, found by memchr: anchored at a byte that is
+// rare in entry lines, the search stops at few places, where one keyed on the
+// first byte would stop at every "<" of the line. Each candidate is looked at
+// once, so the search stays linear.
+// Always inlined, so that each call's compare has its needle's length as a constant.
+[[gnu::always_inline]] inline std::size_t FindText(std::string_view hay, std::string_view needle,
+                                                   std::size_t from, std::size_t anchor = 0)
+{
+    if (from > hay.size() || hay.size() - from < needle.size())
+        return std::string_view::npos;
+    const char key = needle[anchor];
+    const char* const base = hay.data();
+    const char* at = base + from + anchor;
+    const char* const last = base + (hay.size() - needle.size()) + anchor; // last anchor place
+    while (at <= last) {
+        const void* hit = std::memchr(at, key, static_cast<std::size_t>(last - at) + 1);
+        if (hit == nullptr)
+            break;
+        const char* const start = static_cast<const char*>(hit) - anchor;
+        if (std::memcmp(start, needle.data(), needle.size()) == 0)
+            return static_cast<std::size_t>(start - base);
+        at = static_cast<const char*>(hit) + 1;
+    }
+    return std::string_view::npos;
+}
+
+// Where each marker is anchored: a byte of it that the rest of an entry line
+// seldom holds.
+// What follows the target in a picture cell, up to the picture's own target.
+constexpr std::string_view kPictureMarkers = "\" target=new align=center alt=Image><img src=";
+static_assert(kPictureMarkers.starts_with(entryline::kTargetEnd) &&
+              kPictureMarkers.ends_with(entryline::kImageMarker));
+// What follows a page cell's title.
+constexpr std::string_view kPageDateStart = "<br><br><font size=-1>";
+static_assert(kPageDateStart.ends_with(entryline::kDateStart));
+
+constexpr std::size_t kImageMarkerAnchor = 2; // the "m" of "<img src="
+constexpr std::size_t kDateStartAnchor = 15;  // the "-" of "size=-1>"
+constexpr std::size_t kDateEndAnchor = 10;    // the "D" of "</TD>"
+static_assert(entryline::kImageMarker[kImageMarkerAnchor] == 'm' &&
+              entryline::kDateStart[kDateStartAnchor] == '-' &&
+              entryline::kDateEnd[kDateEndAnchor] == 'D');
+
 // Turns the fields of a document into rows, until the rows grow too large. The
 // files are tested a batch at a time: the batch's tests are announced first
 // (`ahead`), so that a lookup table can have their places fetched from memory
-// together rather than waiting on each in turn.
+// together rather than waiting on each in turn. A waiting row's texts are kept
+// in a scratch buffer reused for every batch, as the field they come from may
+// be gone by then; only the rows whose files are there reach the list's store.
 class RowCollector
 {
 public:
@@ -138,28 +194,28 @@ public:
         EntryLineFields fields;
         if (!CutEntryLine(field, fields))
             return;
-        std::string decodedName;
         std::string_view name = fields.target;
         if (name.find('%') != std::string_view::npos) {
-            decodedName = DecodeLinkTarget(name);
-            name = decodedName;
+            m_decodedName = DecodeLinkTarget(name);
+            name = m_decodedName;
         }
         if (!IsPlainFileName(name) || name.front() == '.')
             return;
-        WizardRow row;
+        Pending row;
+        row.display = m_scratch.size();
         // Most titles hold no reference and are valid UTF-8: they are shown as
         // written, without a decoded copy of their own.
         const std::string_view trimmed = TrimSpaces(fields.title);
         if (fields.image)
-            row.displayText = MakeDisplayText(fields.dateText, "Image");
+            AppendDisplayText(m_scratch, fields.dateText, "Image");
         else if (trimmed.find('&') == std::string_view::npos && IsValidUtf8(trimmed))
-            row.displayText = MakeDisplayText(fields.dateText, trimmed);
+            AppendDisplayText(m_scratch, fields.dateText, trimmed);
         else
-            row.displayText = MakeDisplayText(fields.dateText, DecodeTitle(fields.title));
-        row.targetPath.reserve(m_prefix.size() + name.size());
-        row.targetPath = m_prefix;
-        row.targetPath += name;
-        m_pending.push_back(std::move(row));
+            AppendDisplayText(m_scratch, fields.dateText, DecodeTitle(fields.title));
+        row.name = m_scratch.size();
+        m_scratch += name;
+        row.end = m_scratch.size();
+        m_pending.push_back(row);
         if (m_pending.size() >= kBatch)
             settle();
     }
@@ -167,34 +223,45 @@ public:
     /// Tests the rows still waiting; called before the list is handed out.
     void settle()
     {
+        const std::string_view scratch = m_scratch;
         if (m_ahead) {
-            for (const WizardRow& row : m_pending)
-                m_ahead(std::string_view(row.targetPath).substr(m_prefix.size()));
+            for (const Pending& row : m_pending)
+                m_ahead(scratch.substr(row.name, row.end - row.name));
         }
-        for (WizardRow& row : m_pending) {
+        for (const Pending& row : m_pending) {
             if (m_full)
                 break; // the rows after the one that filled the list are not taken
-            if (!m_holdsFile(std::string_view(row.targetPath).substr(m_prefix.size())))
+            const std::string_view name = scratch.substr(row.name, row.end - row.name);
+            if (!m_holdsFile(name))
                 continue;
-            m_bytes += row.displayText.size() + row.targetPath.size() + sizeof(WizardRow);
-            m_list.rows.push_back(std::move(row));
-            if (m_bytes >= kMaxIndexListBytes) {
+            m_list.rows.add(scratch.substr(row.display, row.name - row.display), m_prefix, name);
+            if (m_list.rows.bytes() >= kMaxIndexListBytes) {
                 m_full = true;
                 m_list.end = IndexReadEnd::SizeLimit;
             }
         }
         m_pending.clear();
+        m_scratch.clear();
     }
 
 private:
     static constexpr std::size_t kBatch = 16;
 
+    // A waiting row: its display text and its file's name, as offsets into m_scratch.
+    struct Pending
+    {
+        std::size_t display = 0;
+        std::size_t name = 0;
+        std::size_t end = 0;
+    };
+
     IndexList& m_list;
     const std::string m_prefix;
     const NameFn& m_holdsFile;
     const AheadFn m_ahead;
-    std::vector<WizardRow> m_pending;
-    std::size_t m_bytes = 0;
+    std::vector<Pending> m_pending;
+    std::string m_scratch;
+    std::string m_decodedName;
     bool m_full = false;
 };
 
@@ -208,18 +275,152 @@ IndexList Unreadable(IndexList& list, std::string_view reason)
 
 } // namespace
 
-bool CutLinkTarget(std::string_view line, std::string_view& target)
+void WizardRows::BlockRelease::operator()(char* block) const
+{
+    if (mappedSize != 0)
+        ::munmap(block, mappedSize);
+    else
+        delete[] block;
+}
+
+WizardRows::Block WizardRows::newBlock(std::size_t size)
+{
+    if (size < kLargePage)
+        return Block(new char[size], BlockRelease{});
+    // A large block is mapped on a large-page boundary and advised to be backed
+    // by large pages: filling it then costs a few faults instead of one a page.
+    const std::size_t mapped = (size + kLargePage - 1) / kLargePage * kLargePage;
+    void* area = ::mmap(nullptr, mapped + kLargePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
+        throw std::bad_alloc();
+    char* const start = static_cast<char*>(area);
+    char* const aligned =
+        start + (kLargePage - reinterpret_cast<std::uintptr_t>(start) % kLargePage) % kLargePage;
+    if (aligned != start)
+        ::munmap(start, static_cast<std::size_t>(aligned - start));
+    const std::size_t tail = kLargePage - static_cast<std::size_t>(aligned - start);
+    if (tail != 0)
+        ::munmap(aligned + mapped, tail);
+    ::madvise(aligned, mapped, MADV_HUGEPAGE);
+    return Block(aligned, BlockRelease{mapped});
+}
+
+char* WizardRows::allocate(std::size_t size)
+{
+    if (size > m_freeSize) {
+        // Blocks grow with the list, so a long list takes few of them and a short
+        // one little memory; a block is never resized, as rows point into it.
+        m_nextBlock = std::clamp(m_nextBlock * 2, kFirstRowBlock, kLargestRowBlock);
+        const std::size_t blockSize = std::max(m_nextBlock, size);
+        m_blocks.push_back(newBlock(blockSize));
+        m_free = m_blocks.back().get();
+        m_freeSize = blockSize;
+    }
+    char* at = m_free;
+    m_free += size;
+    m_freeSize -= size;
+    m_textBytes += size;
+    return at;
+}
+
+void WizardRows::add(std::string_view displayText, std::string_view folderPrefix,
+                     std::string_view name)
+{
+    const std::size_t pathSize = folderPrefix.size() + name.size();
+    char* at = allocate(displayText.size() + pathSize);
+    // An empty view may have no data to copy from.
+    if (!displayText.empty())
+        std::memcpy(at, displayText.data(), displayText.size());
+    char* path = at + displayText.size();
+    if (!folderPrefix.empty())
+        std::memcpy(path, folderPrefix.data(), folderPrefix.size());
+    if (!name.empty())
+        std::memcpy(path + folderPrefix.size(), name.data(), name.size());
+    m_rows.push_back({std::string_view(at, displayText.size()), std::string_view(path, pathSize)});
+}
+
+void WizardRows::reserve(std::size_t rows)
+{
+    m_rows.reserve(rows);
+    // A large row table gets the large pages that its whole large-page stretches
+    // can have, as the blocks of texts do.
+    const auto start = reinterpret_cast<std::uintptr_t>(m_rows.data());
+    const std::uintptr_t end = start + m_rows.capacity() * sizeof(WizardRow);
+    const std::uintptr_t first = (start + kLargePage - 1) / kLargePage * kLargePage;
+    const std::uintptr_t last = end / kLargePage * kLargePage;
+    if (first < last)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+void WizardRows::erase(std::size_t first, std::size_t last)
+{
+    last = std::min(last, m_rows.size());
+    if (first < last)
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(first),
+                     m_rows.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
+void WizardRows::remove(const std::vector<std::size_t>& ascending)
+{
+    std::size_t next = 0; // position in `ascending`
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (next < ascending.size() && ascending[next] == i) {
+            ++next;
+            continue;
+        }
+        m_rows[kept++] = m_rows[i];
+    }
+    m_rows.resize(kept);
+}
+
+void WizardRows::clear()
+{
+    m_rows.clear();
+    m_blocks.clear();
+    m_free = nullptr;
+    m_freeSize = 0;
+    m_nextBlock = 0;
+    m_textBytes = 0;
+}
+
+namespace {
+
+// CutLinkTarget with the searches starting at `from`. Where a line begins with
+// one of the two cells the program writes, the link follows right after it and
+// nothing before its opening quote can begin the target's end: both are then
+// looked at where they must be before they are searched for.
+bool CutLinkTargetFrom(std::string_view line, std::size_t from, std::string_view& target)
 {
     using namespace entryline;
-    const std::size_t link = line.find(kLinkStart);
+    std::size_t link = std::string_view::npos;
+    for (const std::string_view cell : {kPictureCellStart, kPageCellStart}) {
+        if (from <= cell.size() && line.starts_with(cell) &&
+            line.substr(cell.size()).starts_with(kLinkStart))
+            link = cell.size();
+    }
+    const bool knownCell = link != std::string_view::npos;
+    if (!knownCell)
+        link = FindText(line, kLinkStart, from);
     if (link == std::string_view::npos)
         return false;
     const std::size_t targetStart = link + kTargetOffset;
-    const std::size_t targetEnd = line.find(kTargetEnd);
+    const std::size_t targetEnd = !knownCell ? FindText(line, kTargetEnd, from)
+                                  : line.substr(targetStart - 1).starts_with(kTargetEnd)
+                                      ? targetStart - 1
+                                      : FindText(line, kTargetEnd, targetStart);
     if (targetEnd == std::string_view::npos || targetEnd < targetStart)
         return false;
     target = line.substr(targetStart, targetEnd - targetStart);
     return true;
+}
+
+} // namespace
+
+bool CutLinkTarget(std::string_view line, std::string_view& target)
+{
+    return CutLinkTargetFrom(line, 0, target);
 }
 
 bool CutEntryLine(std::string_view line, EntryLineFields& fields)
@@ -228,7 +429,9 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
     if (!line.starts_with(kPrefix))
         return false;
     std::string_view target;
-    if (!CutLinkTarget(line, target))
+    // The line's prefix holds neither the link nor a double quote: the searches
+    // start past it.
+    if (!CutLinkTargetFrom(line, kPrefix.size(), target))
         return false;
     const std::size_t targetEnd =
         static_cast<std::size_t>(target.data() - line.data()) + target.size();
@@ -237,14 +440,20 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
     // hold blanks, "<" and ">", and so the text of a marker, which must not be
     // taken for the real one that follows it.
     const std::size_t afterTarget = targetEnd + 1;
-    fields.image = line.find(kImageMarker, afterTarget) != std::string_view::npos;
+    // A picture cell the program wrote has its marker right after the link.
+    fields.image =
+        line.substr(targetEnd).starts_with(kPictureMarkers) ||
+        FindText(line, kImageMarker, afterTarget, kImageMarkerAnchor) != std::string_view::npos;
     std::size_t searchFrom = afterTarget;
     if (!fields.image) {
-        const std::size_t titleMarker = line.find(kTitleStart, afterTarget);
+        // Where the program's own lines have it, it is the first one there can be.
+        const std::size_t titleMarker = line.substr(afterTarget).starts_with(kTitleStart)
+                                            ? afterTarget
+                                            : FindText(line, kTitleStart, afterTarget);
         if (titleMarker == std::string_view::npos)
             return false;
         const std::size_t titleStart = titleMarker + kTitleStart.size();
-        const std::size_t titleEnd = line.find(kLinkEnd, titleStart);
+        const std::size_t titleEnd = FindText(line, kLinkEnd, titleStart);
         if (titleEnd == std::string_view::npos)
             return false;
         fields.title = TrimSpaces(line.substr(titleStart, titleEnd - titleStart));
@@ -252,11 +461,16 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
     } else {
         fields.title = {};
     }
-    const std::size_t dateMarker = line.find(kDateStart, searchFrom);
+    // A page cell has "<br>" between its link and the date: then the date's
+    // marker follows it, as no earlier one can begin inside those four bytes.
+    const std::size_t dateMarker =
+        !fields.image && line.substr(searchFrom).starts_with(kPageDateStart)
+            ? searchFrom + kPageDateStart.size() - kDateStart.size()
+            : FindText(line, kDateStart, searchFrom, kDateStartAnchor);
     if (dateMarker == std::string_view::npos)
         return false;
     const std::size_t dateStart = dateMarker + kDateStart.size();
-    const std::size_t dateEnd = line.find(kDateEnd, dateStart);
+    const std::size_t dateEnd = FindText(line, kDateEnd, dateStart, kDateEndAnchor);
     if (dateEnd == std::string_view::npos)
         return false;
     fields.target = target;
@@ -289,6 +503,13 @@ std::string MakeDisplayText(std::string_view rawDateText, std::string_view decod
 {
     std::string text;
     text.reserve(kDateColumnWidth + 1 + decodedTitle.size());
+    AppendDisplayText(text, rawDateText, decodedTitle);
+    return text;
+}
+
+void AppendDisplayText(std::string& text, std::string_view rawDateText,
+                       std::string_view decodedTitle)
+{
     std::string decoded;
     std::string_view date = rawDateText;
     std::size_t width = date.size(); // the usual date text is ASCII: a byte a character
@@ -309,7 +530,6 @@ std::string MakeDisplayText(std::string_view rawDateText, std::string_view decod
         text.append(kDateColumnWidth - width, ' ');
     text += '\t';
     text += decodedTitle;
-    return text;
 }
 
 bool IndexFieldSplitter::feed(std::string_view bytes, const FieldFn& onField)
@@ -422,6 +642,10 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     const std::function<void(std::string_view)> ahead = [&](std::string_view name) {
         folder.prepareLookup(name);
     };
+    // Room for the rows a document of this size can hold at most, so the row
+    // table is not moved while it fills; pages of it never used are never touched.
+    const auto documentSize = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
+    list.rows.reserve(std::min(documentSize / kShortestEntryLine, kIndexFieldLimit));
     RowCollector rows(list, folder.path(), holdsFile, ahead);
     IndexFieldSplitter splitter;
     const auto onField = [&](std::string_view field) { rows.examine(field); };

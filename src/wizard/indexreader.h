@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,13 +27,74 @@ inline constexpr std::size_t kMaxIndexListBytes = 256 * 1024 * 1024;
 /// it keeps a huge or sparse file from keeping the reader busy for minutes.
 inline constexpr std::size_t kMaxIndexDocumentBytes = 256 * 1024 * 1024;
 
-/// One row of the wizard's list and its hidden companion list.
+/// One row of the wizard's list and its hidden companion list: views into the
+/// texts of the `WizardRows` that holds it.
 struct WizardRow
 {
     /// Date text padded to 25 characters, a tab, the decoded title (UTF-8).
-    std::string displayText;
+    std::string_view displayText;
     /// Full path of the listed file.
-    std::string targetPath;
+    std::string_view targetPath;
+};
+
+/// The rows of a read, their texts kept together in a few large blocks that
+/// never move: a row's views stay valid while rows are added or removed and
+/// when the list itself is moved, and a hundred thousand rows cost a handful of
+/// allocations rather than two each.
+class WizardRows
+{
+public:
+    using const_iterator = std::vector<WizardRow>::const_iterator;
+
+    WizardRows() = default;
+    WizardRows(WizardRows&&) noexcept = default;
+    WizardRows& operator=(WizardRows&&) noexcept = default;
+    // A copy would have to copy the texts too, or hold views into another list.
+    WizardRows(const WizardRows&) = delete;
+    WizardRows& operator=(const WizardRows&) = delete;
+
+    std::size_t size() const { return m_rows.size(); }
+    bool empty() const { return m_rows.empty(); }
+    const WizardRow& operator[](std::size_t row) const { return m_rows[row]; }
+    const WizardRow& back() const { return m_rows.back(); }
+    const_iterator begin() const { return m_rows.begin(); }
+    const_iterator end() const { return m_rows.end(); }
+
+    /// Adds a row; its texts are copied into the list's own blocks.
+    void add(std::string_view displayText, std::string_view targetPath)
+    {
+        add(displayText, targetPath, {});
+    }
+    /// The same with a target path of two pieces, `folderPrefix` then `name`.
+    void add(std::string_view displayText, std::string_view folderPrefix, std::string_view name);
+    /// Room for `rows` rows without moving the row table again.
+    void reserve(std::size_t rows);
+    /// Removes the rows from `first` up to, not including, `last`.
+    void erase(std::size_t first, std::size_t last);
+    /// Removes the rows numbered in `ascending` (ascending, without repeats).
+    void remove(const std::vector<std::size_t>& ascending);
+    /// What the list holds: the texts of its rows and the rows themselves. The
+    /// texts of removed rows still count until the list is emptied.
+    std::size_t bytes() const { return m_textBytes + m_rows.size() * sizeof(WizardRow); }
+    void clear();
+
+private:
+    // Gives a block back to the system the way it was had.
+    struct BlockRelease
+    {
+        std::size_t mappedSize = 0; // 0 for a block from the heap
+        void operator()(char* block) const;
+    };
+    using Block = std::unique_ptr<char, BlockRelease>;
+    static Block newBlock(std::size_t size);
+    char* allocate(std::size_t size);
+
+    std::vector<Block> m_blocks;
+    char* m_free = nullptr;     // the unused end of the newest block
+    std::size_t m_freeSize = 0; // its length
+    std::size_t m_nextBlock = 0;
+    std::size_t m_textBytes = 0;
+    std::vector<WizardRow> m_rows;
 };
 
 enum class IndexListStatus
@@ -55,7 +117,7 @@ struct IndexList
     IndexListStatus status = IndexListStatus::Loaded;
     std::filesystem::path document; // the document that was read
     FolderIdentity folder;          // the folder its rows were tested in
-    std::vector<WizardRow> rows;
+    WizardRows rows;
     IndexReadEnd end = IndexReadEnd::EndOfDocument;
     std::string error;
 };
@@ -89,6 +151,9 @@ std::string DecodeTitle(std::string_view rawTitle);
 /// "date text" (one blank in front when it has exactly 17 characters), blanks
 /// up to 25 characters, a tab, the decoded title.
 std::string MakeDisplayText(std::string_view rawDateText, std::string_view decodedTitle);
+/// The same, appended to `text`.
+void AppendDisplayText(std::string& text, std::string_view rawDateText,
+                       std::string_view decodedTitle);
 
 /// Splits a document into fields at commas and line ends (CR LF, LF or CR), fed
 /// piece by piece so that a document is never held in memory whole.

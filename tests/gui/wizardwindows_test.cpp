@@ -540,7 +540,7 @@ private slots:
         // The rows left are exactly those whose files are left, in order.
         QStringList shown;
         for (const WizardRow& row : wizard->rowModel()->rows())
-            shown << QString::fromStdString(row.targetPath).section(QLatin1Char('f'), -1);
+            shown << QString::fromUtf8(row.targetPath).section(QLatin1Char('f'), -1);
         QCOMPARE(shown.join(QLatin1Char(' ')), left);
     }
 

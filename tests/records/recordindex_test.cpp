@@ -203,7 +203,7 @@ TEST(IndexWithRecords, TitlesInAnyCharsetReadBackInUtf8)
     ASSERT_EQ(list.status, IndexListStatus::Loaded);
     std::vector<std::string> titles;
     for (const WizardRow& row : list.rows)
-        titles.push_back(row.displayText.substr(row.displayText.find('\t') + 1));
+        titles.emplace_back(row.displayText.substr(row.displayText.find('\t') + 1));
     std::sort(titles.begin(), titles.end());
     EXPECT_EQ(titles, (std::vector<std::string>{"Caf\xC3\xA9", "Caf\xC3\xA9 & plain",
                                                 "Tom & Jerry <3 \xF0\x9F\x98\x80",

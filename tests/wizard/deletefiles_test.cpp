@@ -55,7 +55,7 @@ struct IndexedFolder
     bool has(int i) const { return std::filesystem::exists(folder() / ("f" + std::to_string(i))); }
 
     TestDir dir;
-    std::vector<WizardRow> rows;
+    WizardRows rows;
     FolderIdentity readFrom;
 };
 
@@ -117,7 +117,7 @@ TEST(DeleteSelectedFiles, RemovesDeletedRowsAndSelectsTheRowAfter)
     };
     for (const auto& c : cases) {
         IndexedFolder index(5);
-        std::vector<WizardRow> rows = index.rows;
+        std::vector<WizardRow> rows(index.rows.begin(), index.rows.end());
         const DeleteOutcome out =
             DeleteSelectedFiles(index.document(), index.readFrom, rows, c.selected, true, kYes);
         EXPECT_EQ(out.removedRows, c.removed);
@@ -174,18 +174,21 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
     std::filesystem::create_symlink("../cache-2/f", index.folder() / "link-sibling");
     std::filesystem::create_symlink(sibling, index.folder() / "link-sibling-abs");
     const std::string folder = index.folder().string();
-    const std::vector<WizardRow> rows = {
-        {"a", outside.string()},
-        {"b", folder + "/../outside"},
-        {"c", inSub.string()},
-        {"d", folder + "/sub"},
-        {"e", folder + "/link-out"},
-        {"f", folder + "/."},
-        {"g", "f0"},
-        {"h", folder + "/link-sub"},
-        {"i", folder + "/link-sibling"},
-        {"j", folder + "/link-sibling-abs"},
+    const std::string targets[] = {
+        outside.string(),
+        folder + "/../outside",
+        inSub.string(),
+        folder + "/sub",
+        folder + "/link-out",
+        folder + "/.",
+        "f0",
+        folder + "/link-sub",
+        folder + "/link-sibling",
+        folder + "/link-sibling-abs",
     };
+    WizardRows rows;
+    for (const std::string& target : targets)
+        rows.add("row", target);
     const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, rows,
                                                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());

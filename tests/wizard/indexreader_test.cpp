@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -47,7 +48,7 @@ std::vector<std::string> Displays(const IndexList& list)
 {
     std::vector<std::string> out;
     for (const WizardRow& row : list.rows)
-        out.push_back(row.displayText);
+        out.emplace_back(row.displayText);
     return out;
 }
 
@@ -55,7 +56,7 @@ std::vector<std::string> Targets(const IndexList& list)
 {
     std::vector<std::string> out;
     for (const WizardRow& row : list.rows)
-        out.push_back(row.targetPath);
+        out.emplace_back(row.targetPath);
     return out;
 }
 
@@ -507,6 +508,88 @@ TEST(ResolveIndexPath, RelativeValuesJoinTheCurrentFolder)
     EXPECT_EQ(ResolveIndexPath("sub/!ndex.htm", "/x"), "/x/sub/!ndex.htm");
     EXPECT_EQ(ResolveIndexPath("/abs/!ndex.htm", "/x"), "/abs/!ndex.htm");
     EXPECT_EQ(ResolveIndexPath("!ndex.htm", "/"), "/!ndex.htm");
+}
+
+// A folder that can be searched but not listed: past the first few rows, where a
+// reader of many rows would read the folder's names in one go, each row is still
+// tested by name. Run as an ordinary user, since root may list any folder.
+TEST(ReadIndexDocument, FolderThatCannotBeListedIsTestedNameByName)
+{
+    TestDir dir;
+    std::vector<IndexEntry> entries;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        if (i % 3 != 0)
+            dir.createFile("idx/" + name, "x");
+        entries.push_back({"2024/01/01 09:00:00", "T", name});
+    }
+    IndexDocumentHeader header;
+    header.folder = (dir / "idx").string();
+    header.pattern = "*.*";
+    ASSERT_TRUE(WriteIndexDocument(dir / "idx", header, entries));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+    ASSERT_EQ(::chmod((dir / "idx").c_str(), 0311), 0); // search, no reading
+    ASSERT_EQ(::chmod((dir / "idx" / kIndexDocumentName).c_str(), 0644), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (test::RunningAsRoot() && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        const IndexList list = ReadIndexDocument(dir / "idx" / kIndexDocumentName);
+        ::_exit(list.rows.size() == 200 && list.rows.back().targetPath.ends_with("/f299") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::chmod((dir / "idx").c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The rows' texts live in the list's own blocks: they stay put as the list grows
+// past many blocks, when it is moved, and when rows are taken out of it.
+TEST(WizardRows, TextsStayValidAsTheListGrowsMovesAndShrinks)
+{
+    WizardRows rows;
+    std::vector<std::string> displays;
+    std::vector<std::string> targets;
+    // Some 12 MB, so that blocks of every size are taken, with a few texts
+    // longer than the first blocks.
+    for (int i = 0; i < 60000; ++i) {
+        const std::size_t length = i % 5000 == 0 ? 100000 : 150 + i % 97;
+        displays.push_back(std::string(length, static_cast<char>('a' + i % 26)) +
+                           std::to_string(i));
+        targets.push_back("/f/" + std::to_string(i));
+        if (i % 2 == 0)
+            rows.add(displays.back(), targets.back());
+        else
+            rows.add(displays.back(), "/f/", std::to_string(i));
+    }
+    WizardRows moved = std::move(rows);
+    WizardRows kept;
+    kept = std::move(moved);
+    ASSERT_EQ(kept.size(), displays.size());
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        ASSERT_EQ(kept[i].displayText, displays[i]) << i;
+        ASSERT_EQ(kept[i].targetPath, targets[i]) << i;
+    }
+    const std::size_t bytes = kept.bytes();
+    EXPECT_GE(bytes, 12'000'000U);
+
+    kept.remove({0, 2, 3, 59999});
+    kept.erase(10, 20);
+    std::vector<std::size_t> left;
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        if (i != 0 && i != 2 && i != 3 && i != 59999)
+            left.push_back(i);
+    }
+    left.erase(left.begin() + 10, left.begin() + 20);
+    ASSERT_EQ(kept.size(), left.size());
+    for (std::size_t i = 0; i < left.size(); ++i)
+        ASSERT_EQ(kept[i].targetPath, targets[left[i]]) << i;
+    kept.clear();
+    EXPECT_TRUE(kept.empty());
+    EXPECT_EQ(kept.bytes(), 0U);
 }
 
 // Documents written by the index builder come back with the titles and dates it
