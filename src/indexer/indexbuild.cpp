@@ -2,6 +2,7 @@
 
 #include "indexer/examination.h"
 #include "indexer/records/picturescaler.h"
+#include "indexer/records/resultcache.h"
 #include "indexer/records/thumbnailfolder.h"
 #include "platform/filedescriptor.h"
 #include "platform/replacealltext.h"
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 
 namespace tessaloom {
 
@@ -44,6 +46,31 @@ std::optional<std::string> StorePicture(records::ThumbnailFolder& thumbnails,
     if (record.picture.size() > kMaxCopiedPictureBytes)
         return std::nullopt;
     return thumbnails.add(name, record.pictureExtension, record.picture, stamp);
+}
+
+// The last build's examination of `name` when the file is still the one it
+// examined, with `facts` filled in as its examination would have.
+const records::ExaminedFile* KnownResult(int folderFd, const std::string& name,
+                                         const records::ResultCache& known, CachedFileFacts& facts)
+{
+    if (known.size() == 0)
+        return nullptr;
+    struct stat info
+    {
+    };
+    // A link or anything but a plain file is examined as ever.
+    if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode))
+        return nullptr;
+    const records::ExaminedFile* found = known.find(name, records::IdentityOf(info));
+    if (found) {
+        facts.exists = true;
+        facts.modified = info.st_mtime;
+        facts.size = found->identity.size;
+        facts.opened = true;
+        facts.status = info;
+    }
+    return found;
 }
 
 std::string FolderText(const std::string& folder)
@@ -148,6 +175,13 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (request.readRecords)
         thumbnails.emplace(request.cacheHome, request.folder);
     RecordFacts record;
+    // What the last build found in each file, and what this one finds.
+    records::ResultCache knownResults;
+    records::ResultCache results;
+    bool anyRecord = false;
+    if (thumbnails)
+        knownResults =
+            records::ResultCache::Parse(thumbnails->readResults(records::ResultCache::kMaxBytes));
     // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
     // sorts after it, holds the data and is listed as the same thing.
     std::string headStem;
@@ -208,9 +242,36 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         CachedFileFacts facts;
         keptPicture.reset();
         current = &name;
-        Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
-                                             request.yield, &facts, thumbnails ? &record : nullptr,
-                                             thumbnails ? pictureKept : PictureKeptFn());
+        const records::ExaminedFile* known =
+            thumbnails ? KnownResult(folder.get(), name, knownResults, facts) : nullptr;
+        if (known && known->hasPicture && !options.excludeImages) {
+            keptPicture =
+                thumbnails->reuse(name, {facts.size, static_cast<std::int64_t>(facts.modified)});
+            // A picture without its thumbnail is read again, unless there is no
+            // room left to store it.
+            if (!keptPicture && thumbnails->bytesLeft() >= kThumbnailRoom)
+                known = nullptr;
+        }
+        Examination exam;
+        if (known) {
+            exam = known->examination;
+            record = {};
+            record.isRecord = known->isRecord;
+            record.url = known->url;
+            record.chromiumSparseData = known->chromiumSparseData;
+            record.pictureKept = keptPicture.has_value();
+            results.put(name, *known);
+        } else {
+            facts = {};
+            exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer, request.yield,
+                                     &facts, thumbnails ? &record : nullptr,
+                                     thumbnails ? pictureKept : PictureKeptFn());
+            if (thumbnails && facts.opened)
+                results.put(name, {records::IdentityOf(facts.status), exam, record.isRecord,
+                                   record.chromiumSparseData,
+                                   record.pictureKept || !record.picture.empty(), record.url});
+        }
+        anyRecord = anyRecord || record.isRecord;
         if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
             headStem = name.substr(0, name.size() - 2);
             headExam = exam;
@@ -270,9 +331,15 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                          : IndexStatus::WriteFailed;
     // The new page names this build's pictures; an unwritten page keeps the old ones.
     if (outcome.status == IndexStatus::Written) {
-        if (thumbnails)
+        if (thumbnails) {
+            // A folder without records leaves the cache home alone.
+            if (anyRecord) {
+                std::string kept = results.serialize();
+                if (kept.size() <= records::ResultCache::kMaxBytes)
+                    thumbnails->keepResults(std::move(kept));
+            }
             thumbnails->commit();
-        else if (!request.cacheHome.empty())
+        } else if (!request.cacheHome.empty())
             records::RemoveAllThumbnailsOf(request.cacheHome, request.folder);
     }
     listener.close();

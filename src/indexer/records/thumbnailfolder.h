@@ -55,6 +55,14 @@ public:
     /// stamp are unchanged, and returns its address; nullopt when there is none.
     std::optional<std::string> reuse(std::string_view cacheFileName, const CacheFileStamp& stamp);
 
+    /// What the last committed build left with its pictures through keepResults:
+    /// empty when there is none, or when it is not a regular file of at most
+    /// `maxBytes`.
+    std::string readResults(std::size_t maxBytes) const;
+    /// Bytes to keep with this build's pictures, replacing the last build's, once
+    /// it commits (the examinations of its files). Empty: none are kept.
+    void keepResults(std::string bytes) { m_results = std::move(bytes); }
+
     /// Puts this build's pictures in place of the previous build's. Without a call,
     /// the destructor drops them and the previous pictures stay.
     bool commit();
@@ -77,6 +85,7 @@ private:
     /// Pictures taken over before this build made one of its own: a build that
     /// makes none keeps the previous folder, and links nothing.
     std::vector<std::string> m_deferred;
+    std::string m_results;
     bool m_disabled = false;
     bool m_stagingMade = false;
 };
