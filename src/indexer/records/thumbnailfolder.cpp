@@ -250,11 +250,11 @@ std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
     return FileUrl(m_final / name);
 }
 
-std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
-                                                  const CacheFileStamp& stamp)
+const std::string* ThumbnailFolder::previousPicture(std::string_view cacheFileName,
+                                                    const CacheFileStamp& stamp)
 {
     if (m_disabled)
-        return std::nullopt;
+        return nullptr;
     if (!m_previous) {
         m_previous.emplace();
         std::error_code ec;
@@ -266,9 +266,21 @@ std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName
         }
     }
     const auto found = m_previous->find(PictureStem(cacheFileName, stamp));
-    if (found == m_previous->end())
+    return found == m_previous->end() ? nullptr : &found->second;
+}
+
+bool ThumbnailFolder::hasPrevious(std::string_view cacheFileName, const CacheFileStamp& stamp)
+{
+    return previousPicture(cacheFileName, stamp) != nullptr;
+}
+
+std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
+                                                  const CacheFileStamp& stamp)
+{
+    const std::string* found = previousPicture(cacheFileName, stamp);
+    if (!found)
         return std::nullopt;
-    const fs::path from = m_final / found->second;
+    const fs::path from = m_final / *found;
     struct stat info
     {
     };
@@ -276,14 +288,14 @@ std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName
         !fits(static_cast<std::uint64_t>(info.st_size)))
         return std::nullopt;
     if (!m_stagingMade) {
-        m_deferred.push_back(found->second);
-    } else if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0) {
+        m_deferred.push_back(*found);
+    } else if (::link(from.c_str(), (m_staging / *found).c_str()) != 0) {
         // A second name for the same file: the previous page keeps its picture
         // until this build's page replaces it.
         return std::nullopt;
     }
     m_used += static_cast<std::uint64_t>(info.st_size);
-    return FileUrl(m_final / found->second);
+    return FileUrl(m_final / *found);
 }
 
 std::string ThumbnailFolder::readResults(std::size_t maxBytes) const

@@ -54,6 +54,8 @@ public:
     /// Takes over the previous build's picture of a cache file whose name and
     /// stamp are unchanged, and returns its address; nullopt when there is none.
     std::optional<std::string> reuse(std::string_view cacheFileName, const CacheFileStamp& stamp);
+    /// True when the previous build left a picture that `reuse` would look at.
+    bool hasPrevious(std::string_view cacheFileName, const CacheFileStamp& stamp);
 
     /// What the last committed build left with its pictures through keepResults:
     /// empty when there is none, or when it is not a regular file of at most
@@ -72,6 +74,7 @@ private:
     void discard();
     bool fits(std::uint64_t bytes) const { return bytes <= m_budget - m_used; }
     void trimStore() const;
+    const std::string* previousPicture(std::string_view cacheFileName, const CacheFileStamp& stamp);
 
     std::filesystem::path m_root;
     std::filesystem::path m_final;
