@@ -316,6 +316,8 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
         facts->modified = file.found ? file.info.st_mtime : 0;
         facts->size =
             file.found ? static_cast<std::uint64_t>(std::max<off_t>(file.info.st_size, 0)) : 0;
+        facts->opened = static_cast<bool>(file.fd);
+        facts->status = file.info;
     }
     if (file.fd) {
         const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));

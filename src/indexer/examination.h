@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace tessaloom {
 
@@ -57,6 +58,12 @@ struct CachedFileFacts
     bool exists = false;      // false when it vanished since it was listed
     std::time_t modified = 0; // last-modified time when it exists
     std::uint64_t size = 0;
+    /// The file was opened as a regular file, and `status` is what it was then: its
+    /// examination holds for as long as that status does.
+    bool opened = false;
+    struct stat status
+    {
+    };
 };
 
 /// What reading a browser's cache record adds to the examination.

@@ -2,7 +2,9 @@
 
 #include "indexer/examination.h"
 #include "indexer/records/picturescaler.h"
+#include "indexer/records/resultcache.h"
 #include "indexer/records/thumbnailfolder.h"
+#include "indexer/records/thumbnailqueue.h"
 #include "platform/filedescriptor.h"
 #include "platform/replacealltext.h"
 #include "platform/textcodec.h"
@@ -14,12 +16,16 @@
 #include <ctime>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unordered_map>
 
 namespace tessaloom {
 
 namespace {
 
 constexpr std::size_t kFolderTextChars = 99;
+// Pictures waiting for their thumbnails, at most.
+constexpr std::size_t kQueuedPictureBytes = 48 * 1024 * 1024;
 // A picture no decoder reads is stored as it is, up to this size.
 constexpr std::size_t kMaxCopiedPictureBytes = 4 * 1024 * 1024;
 // With less room than this left, no picture is stored any more (kept ones are
@@ -27,24 +33,47 @@ constexpr std::size_t kMaxCopiedPictureBytes = 4 * 1024 * 1024;
 // and most likely not be kept.
 constexpr std::uint64_t kThumbnailRoom = 256 * 1024;
 
-// Where the page draws a record's picture from: the thumbnail of an unchanged
-// cache file kept from the last build, else a new one, else a copy.
-std::optional<std::string> StorePicture(records::ThumbnailFolder& thumbnails,
-                                        records::PictureScaler* scaler, const std::string& name,
-                                        const CachedFileFacts& facts, const RecordFacts& record)
+// Where the page draws a record's picture from, once its thumbnail is made (or no
+// decoder read it): the thumbnail, else a copy of a picture small enough.
+std::optional<std::string>
+StoreMadePicture(records::ThumbnailFolder& thumbnails, const std::string& name,
+                 const records::CacheFileStamp& stamp, const std::string& picture,
+                 const std::string& extension, const std::optional<records::Thumbnail>& made)
 {
-    const records::CacheFileStamp stamp{facts.size, static_cast<std::int64_t>(facts.modified)};
-    if (auto kept = thumbnails.reuse(name, stamp))
-        return kept;
+    // Checked as the files come, so that which pictures are stored does not
+    // depend on how soon their thumbnails were made.
     if (thumbnails.bytesLeft() < kThumbnailRoom)
         return std::nullopt;
-    if (scaler) {
-        if (auto made = scaler->makeThumbnail(record.picture))
-            return thumbnails.add(name, made->extension, made->bytes, stamp);
-    }
-    if (record.picture.size() > kMaxCopiedPictureBytes)
+    if (made)
+        return thumbnails.add(name, made->extension, made->bytes, stamp);
+    if (picture.size() > kMaxCopiedPictureBytes)
         return std::nullopt;
-    return thumbnails.add(name, record.pictureExtension, record.picture, stamp);
+    return thumbnails.add(name, extension, picture, stamp);
+}
+
+// The last build's examination of `name` when the file is still the one it
+// examined, with `facts` filled in as its examination would have.
+const records::ExaminedFile* KnownResult(int folderFd, const std::string& name,
+                                         const records::ResultCache& known, CachedFileFacts& facts)
+{
+    if (known.size() == 0)
+        return nullptr;
+    struct stat info
+    {
+    };
+    // A link or anything but a plain file is examined as ever.
+    if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode))
+        return nullptr;
+    const records::ExaminedFile* found = known.find(name, records::IdentityOf(info));
+    if (found) {
+        facts.exists = true;
+        facts.modified = info.st_mtime;
+        facts.size = found->identity.size;
+        facts.opened = true;
+        facts.status = info;
+    }
+    return found;
 }
 
 std::string FolderText(const std::string& folder)
@@ -208,6 +237,13 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (request.readRecords)
         thumbnails.emplace(request.cacheHome, request.folder);
     RecordFacts record;
+    // What the last build found in each file, and what this one finds.
+    records::ResultCache knownResults;
+    records::ResultCache results;
+    bool anyRecord = false;
+    if (thumbnails)
+        knownResults =
+            records::ResultCache::Parse(thumbnails->readResults(records::ResultCache::kMaxBytes));
     // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
     // sorts after it, holds the data and is listed as the same thing.
     std::string headStem;
@@ -217,11 +253,62 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     // read; a picture the page leaves out is not asked for.
     const std::string* current = nullptr;
     std::optional<std::string> keptPicture;
+    // Thumbnails are made on other threads while the files are read on, and stored
+    // in the files' order: kept and new ones share one budget, so a kept one is
+    // taken over only once every picture before it is stored.
+    std::optional<records::ThumbnailQueue> queue;
+    struct Waiting
+    {
+        records::CacheFileStamp stamp;
+        std::string extension;
+    };
+    std::unordered_map<std::size_t, Waiting> waiting;
+    // Stores the thumbnails made so far, waiting for `wanted` more first (all
+    // still waiting, with SIZE_MAX).
+    const auto storeFinished = [&](std::size_t wanted) {
+        while (queue) {
+            auto job = queue->takeFinished(wanted > 0);
+            if (!job)
+                return;
+            if (wanted != SIZE_MAX && wanted > 0)
+                --wanted;
+            const auto found = waiting.find(job->tag);
+            IndexEntry& entry = entries[job->tag];
+            if (auto stored =
+                    StoreMadePicture(*thumbnails, entry.fileName, found->second.stamp, job->picture,
+                                     found->second.extension, job->thumbnail))
+                entry.pictureSource = std::move(*stored);
+            waiting.erase(found);
+        }
+    };
+    const auto reuse = [&](const std::string& name, const records::CacheFileStamp& stamp) {
+        if (!thumbnails->hasPrevious(name, stamp))
+            return std::optional<std::string>();
+        storeFinished(SIZE_MAX);
+        return thumbnails->reuse(name, stamp);
+    };
+    // A new picture's thumbnail, made on another thread when there is a scaler.
+    const auto storeNew = [&](std::size_t index, const records::CacheFileStamp& stamp,
+                              RecordFacts& found) {
+        if (!request.pictureScaler) {
+            if (auto stored = StoreMadePicture(*thumbnails, entries[index].fileName, stamp,
+                                               found.picture, found.pictureExtension, std::nullopt))
+                entries[index].pictureSource = std::move(*stored);
+            return;
+        }
+        if (!queue)
+            queue.emplace(*request.pictureScaler, records::ThumbnailQueue::ThreadsToUse(),
+                          kQueuedPictureBytes);
+        storeFinished(0);
+        while (!queue->hasRoomFor(found.picture.size()))
+            storeFinished(1);
+        waiting[index] = {stamp, std::move(found.pictureExtension)};
+        queue->push({index, std::move(found.picture), std::nullopt});
+    };
     const PictureKeptFn pictureKept = [&](const CachedFileFacts& found) {
         if (options.excludeImages || !found.exists)
             return false;
-        keptPicture =
-            thumbnails->reuse(*current, {found.size, static_cast<std::int64_t>(found.modified)});
+        keptPicture = reuse(*current, {found.size, static_cast<std::int64_t>(found.modified)});
         return keptPicture.has_value();
     };
     int imagesFiltered = 0;
@@ -268,9 +355,35 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         CachedFileFacts facts;
         keptPicture.reset();
         current = &name;
-        Examination exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer,
-                                             request.yield, &facts, thumbnails ? &record : nullptr,
-                                             thumbnails ? pictureKept : PictureKeptFn());
+        const records::ExaminedFile* known =
+            thumbnails ? KnownResult(folder.get(), name, knownResults, facts) : nullptr;
+        if (known && known->hasPicture && !options.excludeImages) {
+            keptPicture = reuse(name, {facts.size, static_cast<std::int64_t>(facts.modified)});
+            // A picture without its thumbnail is read again, unless there is no
+            // room left to store it.
+            if (!keptPicture && thumbnails->bytesLeft() >= kThumbnailRoom)
+                known = nullptr;
+        }
+        Examination exam;
+        if (known) {
+            exam = known->examination;
+            record = {};
+            record.isRecord = known->isRecord;
+            record.url = known->url;
+            record.chromiumSparseData = known->chromiumSparseData;
+            record.pictureKept = keptPicture.has_value();
+            results.put(name, *known);
+        } else {
+            facts = {};
+            exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer, request.yield,
+                                     &facts, thumbnails ? &record : nullptr,
+                                     thumbnails ? pictureKept : PictureKeptFn());
+            if (thumbnails && facts.opened)
+                results.put(name, {records::IdentityOf(facts.status), exam, record.isRecord,
+                                   record.chromiumSparseData,
+                                   record.pictureKept || !record.picture.empty(), record.url});
+        }
+        anyRecord = anyRecord || record.isRecord;
         if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
             headStem = name.substr(0, name.size() - 2);
             headExam = exam;
@@ -300,18 +413,23 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
             if (record.isRecord) {
                 entries.back().fromRecord = true;
                 entries.back().url = std::move(record.url);
+                const records::CacheFileStamp stamp{facts.size,
+                                                    static_cast<std::int64_t>(facts.modified)};
                 if (keptPicture) {
                     entries.back().pictureSource = std::move(*keptPicture);
                 } else if (!record.picture.empty()) {
-                    if (auto stored =
-                            StorePicture(*thumbnails, request.pictureScaler, name, facts, record))
-                        entries.back().pictureSource = std::move(*stored);
+                    // Without room now there is none later: the room only shrinks.
+                    if (auto kept = reuse(name, stamp))
+                        entries.back().pictureSource = std::move(*kept);
+                    else if (thumbnails->bytesLeft() >= kThumbnailRoom)
+                        storeNew(entries.size() - 1, stamp, record);
                 }
             }
         }
         listener.lastTitleReport(lastTitle);
     }
 
+    storeFinished(SIZE_MAX);
     SortIndexEntries(entries);
     IndexDocumentHeader header;
     header.folder = request.folder;
@@ -330,9 +448,15 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
                          : IndexStatus::WriteFailed;
     // The new page names this build's pictures; an unwritten page keeps the old ones.
     if (outcome.status == IndexStatus::Written) {
-        if (thumbnails)
+        if (thumbnails) {
+            // A folder without records leaves the cache home alone.
+            if (anyRecord) {
+                std::string kept = results.serialize();
+                if (kept.size() <= records::ResultCache::kMaxBytes)
+                    thumbnails->keepResults(std::move(kept));
+            }
             thumbnails->commit();
-        else if (!request.cacheHome.empty())
+        } else if (!request.cacheHome.empty())
             records::RemoveAllThumbnailsOf(request.cacheHome, request.folder);
     }
     listener.close();

@@ -16,6 +16,10 @@ namespace {
 // its reduced size, so only other formats of very large pictures reach it.
 constexpr int kAllocationLimitMb = 128;
 constexpr int kQuality = 80;
+// Up to this many pixels a picture other than a JPEG is decoded whole and scaled
+// after: Qt's readers scale while they decode at twice the cost of both, but hold
+// only a few rows, which a larger picture needs.
+constexpr qint64 kWholePixels = 4 * 1024 * 1024;
 
 bool IsSvg(std::string_view picture)
 {
@@ -50,27 +54,27 @@ std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_vie
         return std::nullopt;
     const QSize stored = reader.size();
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-    QImage image;
     if (stored.isValid()) {
         const QSize shown = turned ? stored.transposed() : stored;
         const records::FittedSize fit =
             records::FitInSquare(shown.width(), shown.height(), records::kThumbnailSide);
         if (fit.width == 0)
             return std::nullopt;
-        if (fit.width != shown.width() || fit.height != shown.height()) {
+        // A JPEG is decoded at a fraction of its size by the decoder itself.
+        if ((fit.width != shown.width() || fit.height != shown.height()) &&
+            (reader.format() == "jpeg" ||
+             static_cast<qint64>(stored.width()) * stored.height() > kWholePixels)) {
             const QSize scaled(fit.width, fit.height);
             reader.setScaledSize(turned ? scaled.transposed() : scaled);
         }
-        image = reader.read();
-    } else {
-        image = reader.read();
-        if (!image.isNull()) {
-            const records::FittedSize fit =
-                records::FitInSquare(image.width(), image.height(), records::kThumbnailSide);
-            if (fit.width != image.width() || fit.height != image.height())
-                image = image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
-                                     Qt::SmoothTransformation);
-        }
+    }
+    QImage image = reader.read();
+    if (!image.isNull()) {
+        const records::FittedSize fit =
+            records::FitInSquare(image.width(), image.height(), records::kThumbnailSide);
+        if (fit.width != image.width() || fit.height != image.height())
+            image = image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
     }
     if (image.isNull() || image.width() > records::kThumbnailSide ||
         image.height() > records::kThumbnailSide)

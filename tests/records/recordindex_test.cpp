@@ -9,7 +9,10 @@
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <chrono>
+#include <fstream>
 #include <map>
 
 namespace tessaloom {
@@ -265,7 +268,7 @@ TEST(IndexWithRecords, PicturesGoWithTheFilesTheWizardDeletesAndWithoutRecords)
     const auto pictures = [&] {
         std::size_t n = 0;
         for (const auto& entry : fs::recursive_directory_iterator(cache))
-            n += entry.is_regular_file() ? 1 : 0;
+            n += entry.is_regular_file() && entry.path().filename() != "examined" ? 1 : 0;
         return n;
     };
     Build(folder, true, cache);
@@ -286,6 +289,117 @@ TEST(IndexWithRecords, PicturesGoWithTheFilesTheWizardDeletesAndWithoutRecords)
     EXPECT_EQ(pictures(), 0u);
 }
 
+// The results a build keeps of its examinations, found under the cache home.
+fs::path ResultsFile(const fs::path& cache)
+{
+    for (const auto& entry : fs::recursive_directory_iterator(cache)) {
+        if (entry.path().filename() == "examined")
+            return entry.path();
+    }
+    return {};
+}
+
+// `bytes` with their checksum (after the 8-byte mark) made to match again, so that
+// only what the checksum cannot catch is left wrong.
+std::string Resealed(std::string bytes)
+{
+    const auto crc =
+        static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 12),
+                                         static_cast<uInt>(bytes.size() - 12)));
+    for (int i = 0; i < 4; ++i)
+        bytes[8 + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+void Replace(std::string& text, std::string_view from, std::string_view to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+}
+
+void WriteFile(const fs::path& path, std::string_view bytes)
+{
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(IndexWithRecords, AnUnchangedFileIsTakenFromTheLastBuildAndDamagedResultsAreNot)
+{
+    TestDir dir;
+    const fs::path cache = dir.createDir("cache");
+    const fs::path folder = dir.createDir("records");
+    test::WriteRecordFolder(folder);
+    const std::string fresh = Build(folder, true, cache).document;
+    const fs::path results = ResultsFile(cache);
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(Build(folder, true, cache).document, fresh);
+
+    // Results that would show if they were taken: every title changed.
+    std::string stale = ReadWholeFile(results);
+    ASSERT_GT(stale.size(), 20u);
+    Replace(stale, "Plain", "Stale");
+    Replace(stale, "Zipped", "Zapped");
+    stale = Resealed(stale);
+    std::string moreThanHeld = stale;
+    ++moreThanHeld[16]; // the count of files, after the mark, checksum and version
+    std::string fewerThanHeld = stale;
+    --fewerThanHeld[16];
+    std::string otherRules = stale;
+    ++otherRules[12];
+    std::string flipped = stale;
+    flipped[flipped.size() / 2] ^= 0x01;
+    const std::vector<std::pair<std::string, std::string>> damaged = {
+        {"one byte changed", flipped},
+        {"cut short", stale.substr(0, stale.size() - 3)},
+        {"cut short, checksum made right", Resealed(stale.substr(0, stale.size() - 3))},
+        {"more files than it holds", Resealed(moreThanHeld)},
+        {"fewer files than it holds", Resealed(fewerThanHeld)},
+        {"of other rules", Resealed(otherRules)},
+        {"mark only", stale.substr(0, 8)},
+        {"empty", ""},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        WriteFile(results, bytes);
+        EXPECT_EQ(Build(folder, true, cache).document, fresh);
+    }
+    WriteFile(results, "");
+    fs::remove(results);
+    fs::create_directory(results);
+    EXPECT_EQ(Build(folder, true, cache).document, fresh);
+
+    // Intact results are taken without a look at the files: the changed titles show.
+    WriteFile(results, stale);
+    const std::string reused = Build(folder, true, cache).document;
+    EXPECT_NE(LineFor(reused, "0000000000000001_0").find(">Chromium Zapped<"), std::string::npos);
+    EXPECT_NE(LineFor(reused, "0000000000000002_0").find(">Chromium Stale<"), std::string::npos);
+    EXPECT_NE(LineFor(reused, "page.html").find(">Stale Cached Page<"), std::string::npos);
+
+    // A file changed in its size, its time, or only its inode is examined again.
+    WriteFile(results, stale);
+    const auto mtime = fs::last_write_time(folder / "page.html");
+    std::ofstream(folder / "page.html", std::ios::app) << "\n";
+    fs::last_write_time(folder / "page.html", mtime);
+    fs::last_write_time(folder / "0000000000000002_0", mtime + std::chrono::seconds(1));
+    const fs::path firefox = folder / "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA2";
+    const auto firefoxTime = fs::last_write_time(firefox);
+    const std::string firefoxBytes = ReadWholeFile(firefox);
+    fs::remove(firefox);
+    std::ofstream(firefox, std::ios::binary) << firefoxBytes;
+    fs::last_write_time(firefox, firefoxTime);
+    const std::string changed = Build(folder, true, cache).document;
+    EXPECT_NE(LineFor(changed, "page.html").find(">Plain Cached Page<"), std::string::npos);
+    EXPECT_NE(LineFor(changed, "0000000000000002_0").find(">Chromium Plain<"), std::string::npos);
+    EXPECT_NE(LineFor(changed, firefox.filename().string()).find(">Firefox Plain<"),
+              std::string::npos);
+    EXPECT_NE(LineFor(changed, "0000000000000001_0").find(">Chromium Zapped<"), std::string::npos);
+
+    // They go with the folder's pictures.
+    Build(folder, false, cache);
+    EXPECT_TRUE(ResultsFile(cache).empty());
+}
+
 TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)
 {
     TestDir dir;
@@ -298,7 +412,7 @@ TEST(IndexWithRecords, EachBuildReplacesThePicturesOfTheLast)
     Build(folder, true, cache);
     std::size_t pictures = 0;
     for (const auto& entry : fs::recursive_directory_iterator(cache))
-        pictures += entry.is_regular_file() ? 1 : 0;
+        pictures += entry.is_regular_file() && entry.path().filename() != "examined" ? 1 : 0;
     EXPECT_EQ(pictures, 2u); // the two record pictures still there
 }
 

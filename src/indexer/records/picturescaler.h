@@ -22,7 +22,8 @@ struct Thumbnail
 };
 
 /// Makes thumbnails of pictures. The core names the work; a library with image
-/// decoders does it, so that the core needs none.
+/// decoders does it, so that the core needs none. A build calls makeThumbnail from
+/// several threads at once.
 class PictureScaler
 {
 public:

@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Without a dot or a "-", so that no picture's name or prefix is ever taken for it.
+constexpr std::string_view kResultsName = "examined";
+
 // A stable name for an indexed folder: FNV-1a of its absolute path. Collisions
 // would only mix two folders' pictures, and the path keeps them apart in practice.
 std::string FolderKey(const std::string& path)
@@ -171,6 +174,22 @@ bool WriteNewFile(const fs::path& path, std::string_view bytes)
     return ok;
 }
 
+// Puts `bytes` in place of `folder`'s results in one step.
+bool ReplaceResults(const fs::path& folder, std::string_view bytes)
+{
+    const fs::path target = folder / kResultsName;
+    const fs::path temporary =
+        folder / (std::string(kResultsName) + ".new." + std::to_string(::getpid()));
+    ::unlink(temporary.c_str());
+    if (!WriteNewFile(temporary, bytes))
+        return false;
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ThumbnailFolder::ThumbnailFolder(const fs::path& cacheHome, const fs::path& indexedFolder,
@@ -231,11 +250,11 @@ std::optional<std::string> ThumbnailFolder::add(std::string_view cacheFileName,
     return FileUrl(m_final / name);
 }
 
-std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
-                                                  const CacheFileStamp& stamp)
+const std::string* ThumbnailFolder::previousPicture(std::string_view cacheFileName,
+                                                    const CacheFileStamp& stamp)
 {
     if (m_disabled)
-        return std::nullopt;
+        return nullptr;
     if (!m_previous) {
         m_previous.emplace();
         std::error_code ec;
@@ -247,9 +266,21 @@ std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName
         }
     }
     const auto found = m_previous->find(PictureStem(cacheFileName, stamp));
-    if (found == m_previous->end())
+    return found == m_previous->end() ? nullptr : &found->second;
+}
+
+bool ThumbnailFolder::hasPrevious(std::string_view cacheFileName, const CacheFileStamp& stamp)
+{
+    return previousPicture(cacheFileName, stamp) != nullptr;
+}
+
+std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName,
+                                                  const CacheFileStamp& stamp)
+{
+    const std::string* found = previousPicture(cacheFileName, stamp);
+    if (!found)
         return std::nullopt;
-    const fs::path from = m_final / found->second;
+    const fs::path from = m_final / *found;
     struct stat info
     {
     };
@@ -257,14 +288,45 @@ std::optional<std::string> ThumbnailFolder::reuse(std::string_view cacheFileName
         !fits(static_cast<std::uint64_t>(info.st_size)))
         return std::nullopt;
     if (!m_stagingMade) {
-        m_deferred.push_back(found->second);
-    } else if (::link(from.c_str(), (m_staging / found->second).c_str()) != 0) {
+        m_deferred.push_back(*found);
+    } else if (::link(from.c_str(), (m_staging / *found).c_str()) != 0) {
         // A second name for the same file: the previous page keeps its picture
         // until this build's page replaces it.
         return std::nullopt;
     }
     m_used += static_cast<std::uint64_t>(info.st_size);
-    return FileUrl(m_final / found->second);
+    return FileUrl(m_final / *found);
+}
+
+std::string ThumbnailFolder::readResults(std::size_t maxBytes) const
+{
+    if (m_disabled)
+        return {};
+    const fs::path path = m_final / kResultsName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string bytes;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+        static_cast<std::uint64_t>(info.st_size) <= maxBytes) {
+        // One byte more than it claims tells a file that grew while it was read.
+        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got <= static_cast<std::size_t>(info.st_size) ? got : 0);
+    }
+    ::close(fd);
+    return bytes;
 }
 
 bool ThumbnailFolder::commit()
@@ -272,19 +334,25 @@ bool ThumbnailFolder::commit()
     if (m_disabled && !m_stagingMade)
         return false;
     std::error_code ec;
+    // Results without pictures still need a folder of their own.
+    if (!m_stagingMade && m_deferred.empty() && !m_results.empty())
+        ensureStaging();
     // A build that only took pictures over: its page, already in place, names
     // none but those, so the previous folder stays, less the pictures it dropped.
     if (!m_stagingMade && !m_deferred.empty()) {
         std::sort(m_deferred.begin(), m_deferred.end());
         std::vector<fs::path> dropped;
         for (fs::directory_iterator it(m_final, ec), end; !ec && it != end; it.increment(ec)) {
-            if (!std::binary_search(m_deferred.begin(), m_deferred.end(),
-                                    it->path().filename().string()))
+            const std::string name = it->path().filename().string();
+            if ((name != kResultsName || m_results.empty()) &&
+                !std::binary_search(m_deferred.begin(), m_deferred.end(), name))
                 dropped.push_back(it->path());
         }
         for (const fs::path& path : dropped)
             fs::remove_all(path, ec);
         m_deferred.clear();
+        if (!m_results.empty())
+            ReplaceResults(m_final, m_results); // failing, the last ones still hold
         ::utimensat(AT_FDCWD, m_final.c_str(), nullptr, 0);
         trimStore();
         return true;
@@ -295,6 +363,8 @@ bool ThumbnailFolder::commit()
         fs::remove_all(m_final, ec);
         return !ec;
     }
+    if (!m_results.empty())
+        WriteNewFile(m_staging / kResultsName, m_results); // without it, files are read again
     const fs::path old =
         m_root / (m_final.filename().string() + ".old." + std::to_string(::getpid()));
     fs::remove_all(old, ec);

@@ -54,6 +54,16 @@ public:
     /// Takes over the previous build's picture of a cache file whose name and
     /// stamp are unchanged, and returns its address; nullopt when there is none.
     std::optional<std::string> reuse(std::string_view cacheFileName, const CacheFileStamp& stamp);
+    /// True when the previous build left a picture that `reuse` would look at.
+    bool hasPrevious(std::string_view cacheFileName, const CacheFileStamp& stamp);
+
+    /// What the last committed build left with its pictures through keepResults:
+    /// empty when there is none, or when it is not a regular file of at most
+    /// `maxBytes`.
+    std::string readResults(std::size_t maxBytes) const;
+    /// Bytes to keep with this build's pictures, replacing the last build's, once
+    /// it commits (the examinations of its files). Empty: none are kept.
+    void keepResults(std::string bytes) { m_results = std::move(bytes); }
 
     /// Puts this build's pictures in place of the previous build's. Without a call,
     /// the destructor drops them and the previous pictures stay.
@@ -64,6 +74,7 @@ private:
     void discard();
     bool fits(std::uint64_t bytes) const { return bytes <= m_budget - m_used; }
     void trimStore() const;
+    const std::string* previousPicture(std::string_view cacheFileName, const CacheFileStamp& stamp);
 
     std::filesystem::path m_root;
     std::filesystem::path m_final;
@@ -77,6 +88,7 @@ private:
     /// Pictures taken over before this build made one of its own: a build that
     /// makes none keeps the previous folder, and links nothing.
     std::vector<std::string> m_deferred;
+    std::string m_results;
     bool m_disabled = false;
     bool m_stagingMade = false;
 };
