@@ -27,15 +27,12 @@ try:
     import brotli
     import zstandard
 except ImportError:
-    # Debian's modules live with Debian's interpreter, which a PATH may hide.
-    if sys.executable != "/usr/bin/python3" and os.path.exists("/usr/bin/python3"):
-        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
-    sys.exit("site-server: needs python3-brotli and python3-zstandard")
+    brotli = zstandard = None
 
 ENCODERS = {
     "gzip": lambda data: gzip.compress(data, mtime=0),
     "deflate": zlib.compress,
-    "br": brotli.compress,
+    "br": lambda data: brotli.compress(data),
     "zstd": lambda data: zstandard.ZstdCompressor(level=9).compress(data),
 }
 
@@ -123,7 +120,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             data = f.read()
         stamp = os.stat(fp).st_mtime
         status, first, last = 200, None, None
-        if coding and coding in ENCODERS and accepts(self.headers.get("Accept-Encoding"), coding):
+        if coding in ENCODERS and accepts(self.headers.get("Accept-Encoding"), coding):
             data = ENCODERS[coding](data)
         else:
             coding = None
@@ -159,6 +156,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
+    if brotli is None or zstandard is None:
+        # Debian's modules live with Debian's interpreter, which a PATH may hide.
+        if sys.executable != "/usr/bin/python3" and os.path.exists("/usr/bin/python3"):
+            os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+        sys.exit("site-server: needs python3-brotli and python3-zstandard")
     Handler.root = sys.argv[2]
     Handler.table = read_headers(sys.argv[2])
     http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
