@@ -272,10 +272,13 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
         line += '"';
         // The picture inside a record is drawn from its stored copy; the link
         // still names the record.
-        line += entry.pictureSource.empty()
-                    ? link
-                    : EscapeAddress(entry.pictureSource, entry.pictureSource.size());
-        line += kImageEnd;
+        if (entry.pictureSource.empty()) {
+            line += link;
+            line += kImageEnd;
+        } else {
+            line += EscapeAddress(entry.pictureSource, entry.pictureSource.size());
+            line += kStoredImageEnd;
+        }
         line += kLinkEnd;
         AddressLine(line, entry);
     } else {
