@@ -11,6 +11,7 @@
 # "<hash>_s") listed with one address and one kind.
 #
 #   bench/records/site.sh TESSALOOM-CLI [WORK]   (root; WORK under /tmp)
+#   SITE_REMEASURE=1 bench/records/site.sh ...   indexes and measures WORK's caches again
 set -euo pipefail
 CLI=$(realpath "$1")
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -25,12 +26,18 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
-rm -rf "$WORK"
-mkdir -p "$WORK"
-/usr/bin/python3 "$ROOT/tests/data/make-cache-site.py" "$WORK/site" --full
 FIREFOX=()
 command -v firefox-esr >/dev/null && FIREFOX=(--firefox)
-"$ROOT/tests/data/fill-site-cache.sh" "$WORK/site" "$WORK/out" "${FIREFOX[@]}" >"$WORK/tool.log" 2>&1
+if [ "${SITE_REMEASURE:-0}" = 1 ] && [ -d "$WORK/out/chromium" ]; then
+    # The caches of an earlier run, indexed and measured again.
+    rm -rf "$WORK"/xdg-* "$WORK/.measure-profile"
+    [ -d "$WORK/out/firefox/cache2" ] || FIREFOX=()
+else
+    rm -rf "$WORK"
+    mkdir -p "$WORK"
+    /usr/bin/python3 "$ROOT/tests/data/make-cache-site.py" "$WORK/site" --full
+    "$ROOT/tests/data/fill-site-cache.sh" "$WORK/site" "$WORK/out" "${FIREFOX[@]}" >"$WORK/tool.log" 2>&1
+fi
 measure() { # FOLDER NAME
     local folder=$1 name=$2 home=$WORK/xdg-$2
     XDG_CACHE_HOME=$home "$CLI" index --quiet "$folder" >/dev/null
@@ -51,11 +58,16 @@ window.addEventListener("load", function () {
         var d = g.getImageData(0, 0, c.width, c.height).data, x0 = 1e9, y0 = 1e9, x1 = -1, y1 = -1;
         for (var y = 0; y < c.height; y++) for (var x = 0; x < c.width; x++) {
           var i = (y * c.width + x) * 4;
-          if (d[i + 3] > 16 && !(d[i] > 250 && d[i + 1] > 250 && d[i + 2] > 250 && d[i + 3] > 250 && false)) {
+          // Background: transparent, or the white an opaque thumbnail is drawn on
+          // (with JPEG's faint ringing around the picture).
+          if (d[i + 3] > 16 && !(d[i] >= 224 && d[i + 1] >= 224 && d[i + 2] >= 224)) {
             if (x < x0) x0 = x; if (y < y0) y0 = y; if (x > x1) x1 = x; if (y > y1) y1 = y;
           }
         }
-        box = (x1 - x0 + 1) + "x" + (y1 - y0 + 1);
+        // As the page shows it: a picture drawn into a box of another shape is squashed.
+        var sx = img.width / img.naturalWidth, sy = img.height / img.naturalHeight;
+        if (getComputedStyle(img).objectFit == "contain") sx = sy = Math.min(sx, sy);
+        box = Math.round((x1 - x0 + 1) * sx * 100) / 100 + "x" + Math.round((y1 - y0 + 1) * sy * 100) / 100;
       } catch (e) { box = "tainted"; }
     }
     var cell = img.closest("td");
@@ -107,11 +119,11 @@ for url, w, h, box in rows:
         drawn += 1
     pw, ph = sizes[path]
     if "x" in box:
-        bw, bh = map(int, box.split("x"))
+        bw, bh = map(float, box.split("x"))
         if abs((bw / bh) / (pw / ph) - 1) <= 0.03 or (abs(bw * ph - bh * pw) <= max(pw, ph)):
             aspect_ok += 1
         else:
-            bad.append("%s %dx%d drawn %s" % (path, pw, ph, box))
+            bad.append("%s %dx%d shown %s" % (path, pw, ph, box))
     else:
         bad.append("%s %dx%d not measured (%s)" % (path, pw, ph, box))
 store = 0
