@@ -10,6 +10,7 @@
 // Picture cell:
 //   kPictureCellStart kLinkStart " TARGET kTargetEnd kPictureLinkEnd
 //   kImageMarker " TARGET kImageEnd kLinkEnd kDateStart DATE kDateEnd
+//   (a record's: kImageMarker " STORED-PICTURE kStoredImageEnd kLinkEnd <address line> ...)
 // Any other cell:
 //   kPageCellStart kLinkStart " TARGET " kTitleStart TITLE kLinkEnd <br>
 //   kDateStart DATE kDateEnd
@@ -30,6 +31,11 @@ inline constexpr std::string_view kPictureLinkEnd = " align=center alt=Image>";
 /// Only a picture cell holds this.
 inline constexpr std::string_view kImageMarker = "<img src=";
 inline constexpr std::string_view kImageEnd = "\" width=150 height=150>";
+/// The end of the picture of a record, drawn from the picture store: a copy kept
+/// whole (a kind no decoder here reads, such as AVIF or SVG) keeps its own shape
+/// in the square box instead of being squashed into it; a thumbnail is square.
+inline constexpr std::string_view kStoredImageEnd =
+    "\" width=150 height=150 style=\"object-fit:contain\">";
 
 /// The title of a page cell lies between these two.
 inline constexpr std::string_view kTitleStart = " target=new align=center>";

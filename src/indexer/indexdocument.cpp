@@ -290,11 +290,13 @@ void AppendEntryCell(std::string& line, const IndexEntry& entry, std::string_vie
         line += '"';
         // The picture inside a record is drawn from its stored copy; the link
         // still names the record.
-        if (entry.pictureSource.empty())
+        if (entry.pictureSource.empty()) {
             line.append(line, linkAt, linkLength);
-        else
+            line += kImageEnd;
+        } else {
             line += EscapeAddress(entry.pictureSource, entry.pictureSource.size());
-        line += kImageEnd;
+            line += kStoredImageEnd;
+        }
         line += kLinkEnd;
         AddressLine(line, entry);
     } else {

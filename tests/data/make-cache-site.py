@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""make-cache-site.py SITE
+"""make-cache-site.py SITE [--full]
 
 Writes a web site into the folder SITE for filling real browser caches, the same bytes
 at every run: pages (those under gz/ are sent gzip-compressed by the cache-filling
@@ -10,6 +10,10 @@ without a title; pictures (JPEG, PNG with and without alpha, GIF, BMP, ICO, SVG)
 16 to 4000 pixels in many aspect ratios; scripts, a style sheet and JSON data.
 Every picture is made here, so the site needs nothing but Python's standard library.
 Pages name their titles in a manifest (SITE/expected.txt) that the checks compare with.
+
+With --full (site_full.py, for fill-site-cache.sh and its server) the site grows into a
+realistic one: about 120 pictures of today's kinds, brotli, zstd and deflate bodies,
+charsets sent by header only, fonts, JSON, a short video and a sound.
 """
 import os
 import struct
@@ -270,9 +274,17 @@ UNTITLED_PAGES = ["text/no-title.html"]
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3) or (len(sys.argv) == 3 and sys.argv[2] != "--full"):
         sys.exit(__doc__)
     site = sys.argv[1]
+    write_site(site)
+    if len(sys.argv) == 3:
+        # Only here: Pillow, avifenc and fontTools are Debian packages, not the standard library.
+        import site_full
+        site_full.write(site)
+
+
+def write_site(site):
     for sub in ("img", "gz", "text", "data"):
         os.makedirs(os.path.join(site, sub), exist_ok=True)
     for path, maker, colours in PICTURES:
@@ -306,10 +318,8 @@ def main():
     with open(os.path.join(site, "gz", "site.css"), "w") as f:
         f.write("body { font-family: sans-serif; }\n" * 40)
     with open(os.path.join(site, "expected.txt"), "w", encoding="utf-8") as f:
-        for _, _, title in PAGES:
-            f.write("title\t%s\n" % title)
-        for _, _, title in TEXT_PAGES:
-            f.write("title\t%s\n" % title)
+        for path, _, title in PAGES + TEXT_PAGES:
+            f.write("title\t%s\t%s\n" % (title, path))
         for path, _, _ in PICTURES:
             f.write("picture\t%s\n" % path)
         for path, _, _, width, height in SIZED_PICTURES:

@@ -136,6 +136,16 @@ TEST(IndexDocument, CellShapes)
     EXPECT_EQ(EntryCellLine({"2026/01/05 09:05:00", "      Untitled", "a b&c.gif"}, us),
               "<TD align=center width=150 height=150><a href=\"a b%26c.gif\" target=new "
               "align=center>Untitled</a><br><br><font size=-1>1/5/2026  9:05 am</font></TD>");
+    // A record's picture is drawn from the store, and keeps its shape in the box: a
+    // copy kept whole (AVIF, SVG) would be squashed into the square.
+    IndexEntry stored{"2026/12/07 13:46:05", "       Image", "c1_0"};
+    stored.fromRecord = true;
+    stored.url = "http://example.com/wide.avif";
+    stored.pictureSource = "file:///store/c1_0.avif";
+    EXPECT_NE(EntryCellLine(stored, us)
+                  .find("<img src=\"file:///store/c1_0.avif\" width=150 height=150 "
+                        "style=\"object-fit:contain\"></a>"),
+              std::string::npos);
     // A page titled "image" is drawn as a picture too.
     EXPECT_NE(EntryCellLine({"2026/01/05 09:05:00", "image", "p"}, us).find("<img src="),
               std::string::npos);
