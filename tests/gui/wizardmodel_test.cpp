@@ -15,11 +15,11 @@ using namespace tessaloom::gui;
 
 namespace {
 
-std::vector<WizardRow> Rows(int count)
+WizardRows Rows(int count)
 {
-    std::vector<WizardRow> rows;
+    WizardRows rows;
     for (int i = 0; i < count; ++i)
-        rows.push_back({"row " + std::to_string(i), "/cache/f_" + std::to_string(i)});
+        rows.add("row " + std::to_string(i), "/cache/f_" + std::to_string(i));
     return rows;
 }
 
