@@ -143,16 +143,14 @@ struct FoundName
     std::uint32_t offsetAndKind; // offset * 2 + 1 for a regular file
 };
 
-} // namespace
-
-void IndexFolder::takeSnapshot() const
+// Reads the names of the folder `folderFd` that may be regular files (hidden ones
+// left out) into `found` and `names`. False when the folder cannot be read whole
+// or holds more names than a snapshot takes.
+bool ReadFolderNames(int folderFd, std::vector<FoundName>& found, std::string& names)
 {
-    // Whatever goes wrong, the tests go on name by name: a folder that can be
-    // searched but not read is listed all the same.
-    m_snapshotAllowed = false;
-    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
+        return false;
     struct stat st
     {
     };
@@ -160,14 +158,12 @@ void IndexFolder::takeSnapshot() const
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         ::close(fd);
-        return;
+        return false;
     }
     // The names are gathered compactly first, and only then spread over the
     // table, sized for their count. The folder's size in bytes bounds its names
     // on the common file systems: room for that many is taken up front (pages
     // never written cost nothing), so the buffers are not moved as they fill.
-    std::vector<FoundName> found;
-    std::string names;
     if (sized) {
         const auto size = static_cast<std::size_t>(st.st_size);
         found.reserve(std::min(size / 8, kMaxSnapshotNames));
@@ -195,7 +191,19 @@ void IndexFolder::takeSnapshot() const
         names.append(name);
     }
     ::closedir(dir);
-    if (!complete)
+    return complete;
+}
+
+} // namespace
+
+void IndexFolder::takeSnapshot() const
+{
+    // Whatever goes wrong, the tests go on name by name: a folder that can be
+    // searched but not read is listed all the same.
+    m_snapshotAllowed = false;
+    std::vector<FoundName> found;
+    std::string names;
+    if (!ReadFolderNames(m_fd, found, names))
         return;
     // At most three quarters full: a lookup rarely goes past the next slot, and
     // the table is half the size of one kept at half full.
