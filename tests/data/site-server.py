@@ -54,10 +54,10 @@ def read_headers(root):
     return table
 
 
-def byte_range(spec, size):
+def byte_range(header, size):
     """(first, last) of a single "bytes=" range, None where the header asks for no single
     range (the whole body is sent), or "unsatisfiable"."""
-    m = re.fullmatch(r"\s*bytes\s*=\s*(\d*)\s*-\s*(\d*)\s*", spec or "")
+    m = re.fullmatch(r"\s*bytes\s*=\s*(\d*)\s*-\s*(\d*)\s*", header or "")
     if not m or (m.group(1) == "" and m.group(2) == ""):
         return None
     if m.group(1) == "":

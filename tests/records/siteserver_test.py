@@ -13,23 +13,23 @@ import unittest
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
+loader_info = importlib.util.spec_from_file_location(
     "site_server", os.path.join(HERE, "..", "data", "site-server.py"))
-server = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(server)
+server = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(server)
 
 
 class ByteRanges(unittest.TestCase):
     def test_single_ranges_against_a_ten_byte_body(self):
         u = "unsatisfiable"
-        for spec_text, size, want in [
+        for range_text, size, want in [
                 ("bytes=0-", 10, (0, 9)), ("bytes=2-4", 10, (2, 4)), ("bytes=5-100", 10, (5, 9)),
                 ("bytes=9-9", 10, (9, 9)), ("bytes=-3", 10, (7, 9)), ("bytes=-30", 10, (0, 9)),
                 (" bytes = 1 - 2 ", 10, (1, 2)), ("bytes=10-", 10, u), ("bytes=4-2", 10, u),
                 ("bytes=-0", 10, u), ("bytes=0-", 0, u), ("bytes=-", 10, None),
                 ("bytes=0-1,4-5", 10, None), ("items=0-1", 10, None), ("", 10, None),
                 (None, 10, None)]:
-            self.assertEqual(server.byte_range(spec_text, size), want, spec_text)
+            self.assertEqual(server.byte_range(range_text, size), want, range_text)
 
     def test_accepted_codings(self):
         for header, coding, want in [("gzip, deflate, br, zstd", "zstd", True),

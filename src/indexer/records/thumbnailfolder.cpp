@@ -1,5 +1,7 @@
 #include "indexer/records/thumbnailfolder.h"
 
+#include "platform/readfile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -314,15 +316,8 @@ std::string ThumbnailFolder::readResults(std::size_t maxBytes) const
         static_cast<std::uint64_t>(info.st_size) <= maxBytes) {
         // One byte more than it claims tells a file that grew while it was read.
         bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
+        int error = 0;
+        const std::size_t got = ReadFull(fd, bytes.data(), bytes.size(), error);
         bytes.resize(got <= static_cast<std::size_t>(info.st_size) ? got : 0);
     }
     ::close(fd);
