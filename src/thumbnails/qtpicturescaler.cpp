@@ -7,6 +7,7 @@
 #include <QImageWriter>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QThreadPool>
 
 namespace tessaloom {
 
@@ -37,6 +38,11 @@ QtPictureScaler::QtPictureScaler()
     // decoders' complaints about them would only fill the terminal.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     m_writesWebp = QImageWriter::supportedImageFormats().contains("webp");
+}
+
+QtPictureScaler::~QtPictureScaler()
+{
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_view picture)

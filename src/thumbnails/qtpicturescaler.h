@@ -12,6 +12,12 @@ class QtPictureScaler final : public records::PictureScaler
 {
 public:
     QtPictureScaler();
+    /// Waits for the threads Qt scales large pictures on. A program without a Qt
+    /// application object would otherwise leave them running into Qt's clean-up at
+    /// exit, which then corrupts the heap.
+    ~QtPictureScaler() override;
+    QtPictureScaler(const QtPictureScaler&) = delete;
+    QtPictureScaler& operator=(const QtPictureScaler&) = delete;
     std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override;
 
 private:
