@@ -4,22 +4,74 @@
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
 
+#include <QAbstractListModel>
 #include <QFile>
 
 #include <algorithm>
 
 namespace tessaloom::gui {
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent)
+/// The rows of a `FileListBox`: the names it last showed, kept as the file system
+/// spells them and decoded for display row by row, when the view asks.
+class FileNameModel final : public QAbstractListModel
 {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void show(const std::vector<std::string>& names)
+    {
+        beginResetModel();
+        m_names = names;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_names.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount() ||
+            (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole))
+            return {};
+        return QFile::decodeName(
+            QByteArray::fromStdString(m_names[static_cast<std::size_t>(index.row())]));
+    }
+
+private:
+    std::vector<std::string> m_names;
+};
+
+FileListBox::FileListBox(QWidget* parent) : QListView(parent), m_rows(new FileNameModel(this))
+{
+    setModel(m_rows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+}
+
+int FileListBox::count() const
+{
+    return m_rows->rowCount();
 }
 
 void FileListBox::setFolder(const std::string& folder)
 {
     m_folder = folder;
     refresh();
+}
+
+void FileListBox::setFolder(const std::string& folder, std::vector<std::string> regularFiles)
+{
+    m_folder = folder;
+    std::erase_if(regularFiles,
+                  [this](const std::string& name) { return !MatchesPattern(name, m_pattern); });
+    SortNamesForDisplay(regularFiles);
+    if (regularFiles != m_names) {
+        m_names = std::move(regularFiles);
+        m_rowsBehind = true;
+    }
+    showNames();
 }
 
 void FileListBox::setPattern(const std::string& pattern)
@@ -39,8 +91,7 @@ void FileListBox::readNames()
     std::vector<std::string> names;
     if (!m_folder.empty())
         ListMatchingFiles(m_folder, m_pattern, names);
-    // A cache folder of many thousand files costs a noticeable time to put into
-    // rows; a reading that found the same names leaves them.
+    // A reading that found the same names leaves the rows as they are.
     if (names != m_names) {
         m_names = std::move(names);
         m_rowsBehind = true;
@@ -66,12 +117,7 @@ void FileListBox::showNames()
     if (!m_rowsBehind && count() == static_cast<int>(m_names.size()))
         return;
     m_rowsBehind = false;
-    clear();
-    QStringList shown;
-    shown.reserve(static_cast<qsizetype>(m_names.size()));
-    for (const std::string& name : m_names)
-        shown.append(QFile::decodeName(QByteArray::fromStdString(name)));
-    addItems(shown);
+    m_rows->show(m_names);
 }
 
 } // namespace tessaloom::gui

@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
 
 #include <string>
 #include <vector>
 
 namespace tessaloom::gui {
 
+class FileNameModel;
+
 /// The file list (`File1`): the regular files of one folder that match a pattern,
-/// sorted without regard to case.
-class FileListBox final : public QListWidget
+/// sorted without regard to case. A cache folder may hold many thousand files, so
+/// the rows are a model over the names that decodes a name only when it is drawn.
+class FileListBox final : public QListView
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FileListBox)
@@ -23,6 +26,9 @@ public:
     const std::vector<std::string>& names() const { return m_names; }
 
     void setFolder(const std::string& folder);
+    /// As `setFolder`, with the folder's regular files (any order, hidden ones
+    /// left out) already read by the caller, so the folder is not read again.
+    void setFolder(const std::string& folder, std::vector<std::string> regularFiles);
     void setPattern(const std::string& pattern);
     /// Takes the pattern for the next reading without reading the folder now: for
     /// a change of folder about to follow, which reads it anyway.
@@ -40,12 +46,15 @@ public:
     void addWrittenFile(const std::string& name);
     /// Makes the rows show `names()`; nothing to do when they already do.
     void showNames();
+    /// The rows shown.
+    int count() const;
 
 private:
     std::string m_folder;
     std::string m_pattern = "*.*";
     std::vector<std::string> m_names;
     bool m_rowsBehind = false; // the rows do not show m_names yet
+    FileNameModel* m_rows = nullptr;
 };
 
 } // namespace tessaloom::gui

@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include <filesystem>
+#include <utility>
 
 namespace tessaloom::gui {
 
@@ -41,9 +42,17 @@ void FolderListBox::refresh()
 {
     const QSignalBlocker blocker(this);
     clear();
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    for (const FolderRow& row : FolderListRows(m_path)) {
+    // Looking the icons up in the desktop's theme costs a few milliseconds each
+    // time: once per list is enough, until the style changes.
+    if (m_openIcon.isNull() || m_closedIcon.isNull()) {
+        m_openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+        m_closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    }
+    const QIcon& openIcon = m_openIcon;
+    const QIcon& closedIcon = m_closedIcon;
+    FolderReading reading = ReadFolderView(m_path);
+    m_files = std::move(reading.files);
+    for (const FolderRow& row : reading.rows) {
         auto* item = new QListWidgetItem(row.open ? openIcon : closedIcon,
                                          QString(row.depth * 2, QLatin1Char(' ')) +
                                              QFile::decodeName(QByteArray::fromStdString(row.name)),
@@ -100,6 +109,20 @@ void FolderListBox::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QListWidget::mouseReleaseEvent(event);
+}
+
+void FolderListBox::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::StyleChange) {
+        m_openIcon = QIcon();
+        m_closedIcon = QIcon();
+    }
+    QListWidget::changeEvent(event);
+}
+
+std::optional<std::vector<std::string>> FolderListBox::takeFiles()
+{
+    return std::exchange(m_files, std::nullopt);
 }
 
 std::string FolderListBox::highlightedPath() const

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaloom::gui {
 
@@ -22,6 +25,10 @@ public:
     bool setPath(const std::string& folder);
     /// Re-reads the current folder's sub-folders.
     void refresh();
+    /// The current folder's regular files (not hidden, in the order read) from the
+    /// last reading of its sub-folders, handed over once: for the file list, which
+    /// then need not read the folder again. Nothing when that reading failed.
+    std::optional<std::vector<std::string>> takeFiles();
     /// The folder of the highlighted row; empty when no row is highlighted.
     std::string highlightedPath() const;
 
@@ -34,11 +41,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool isSecondClick(const QMouseEvent& event) const;
 
     std::string m_path;
+    std::optional<std::vector<std::string>> m_files;
+    QIcon m_openIcon;
+    QIcon m_closedIcon;
     quint64 m_lastPressTime = 0;
     QPoint m_lastPressPos;
     bool m_pressed = false;

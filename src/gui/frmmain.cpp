@@ -32,6 +32,7 @@
 #include <QStyle>
 
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace tessaloom::gui {
@@ -539,7 +540,11 @@ void frmMain::Dir1_Change()
 {
     const std::string& path = Dir1->path();
     enterFolder(path);
-    File1->setFolder(path);
+    // The folder list has just read the folder: its files fill the file list.
+    if (std::optional<std::vector<std::string>> files = Dir1->takeFiles())
+        File1->setFolder(path, std::move(*files));
+    else
+        File1->setFolder(path);
     updateFilesLabel();
     txtFolders->setText(FromPath(path));
     txtFolders->selectAll();

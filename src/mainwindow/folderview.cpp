@@ -53,10 +53,11 @@ std::string NormalFolderPath(std::string_view path)
     return text;
 }
 
-std::vector<FolderRow> FolderListRows(const std::string& current)
+FolderReading ReadFolderView(const std::string& current)
 {
     namespace fs = std::filesystem;
-    std::vector<FolderRow> rows;
+    FolderReading reading;
+    std::vector<FolderRow>& rows = reading.rows;
     const fs::path folder(NormalFolderPath(current));
     int depth = 0;
     fs::path walked;
@@ -70,30 +71,49 @@ std::vector<FolderRow> FolderListRows(const std::string& current)
 
     // A cache folder holds many thousand files and few folders: the entries' own
     // types sort them out, and only a link (or an entry of a file system that
-    // gives no type) costs a look at what it leads to.
+    // gives no type) costs a look at what it leads to. The same pass keeps the
+    // files, which the file list would otherwise read the folder again for.
     std::vector<std::string> names;
+    std::vector<std::string> files;
     if (DIR* dir = ::opendir(folder.c_str())) {
         const int dfd = ::dirfd(dir);
+        errno = 0;
         while (const dirent* entry = ::readdir(dir)) {
             const std::string_view name = entry->d_name;
-            if (name == "." || name == "..")
+            if (name == "." || name == "..") {
+                errno = 0;
                 continue;
+            }
             bool isFolder = entry->d_type == DT_DIR;
+            bool isFile = entry->d_type == DT_REG;
             if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
                 struct stat st
                 {
                 };
-                isFolder = ::fstatat(dfd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+                const bool known = ::fstatat(dfd, entry->d_name, &st, 0) == 0;
+                isFolder = known && S_ISDIR(st.st_mode);
+                isFile = known && S_ISREG(st.st_mode);
             }
             if (isFolder)
                 names.emplace_back(name);
+            else if (isFile && name.front() != '.')
+                files.emplace_back(name);
+            errno = 0;
         }
+        // A reading cut short leaves the file list to read the folder itself.
+        if (errno == 0)
+            reading.files = std::move(files);
         ::closedir(dir);
     }
     SortNamesForDisplay(names);
     for (std::string& name : names)
         rows.push_back({(folder / name).string(), std::move(name), depth, false});
-    return rows;
+    return reading;
+}
+
+std::vector<FolderRow> FolderListRows(const std::string& current)
+{
+    return ReadFolderView(current).rows;
 }
 
 int ProbeFolder(const std::string& folder)

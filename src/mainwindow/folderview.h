@@ -31,6 +31,17 @@ struct FolderRow
 /// absent.
 std::vector<FolderRow> FolderListRows(const std::string& current);
 
+/// The folder list's rows for `current` and, from the same reading of the folder,
+/// its regular files (links followed) whose names do not begin with ".", in the
+/// order read.
+struct FolderReading
+{
+    std::vector<FolderRow> rows;
+    /// Nothing when the folder could not be read to its end.
+    std::optional<std::vector<std::string>> files;
+};
+FolderReading ReadFolderView(const std::string& current);
+
 /// `path` made absolute and lexically clean, without a trailing "/" except for the
 /// root. Empty when `path` is empty.
 std::string NormalFolderPath(std::string_view path);

@@ -480,20 +480,31 @@ private slots:
         Program().settings().directory = folder.toStdString();
         Program().settings().filePattern = pattern.toStdString();
         auto w = openWindow();
+        auto* files = child<FileListBox>(*w, "File1");
+        auto rowsOf = [files] {
+            QStringList rows;
+            for (int i = 0; i < files->count(); ++i)
+                rows << files->model()->index(i, 0).data().toString();
+            return rows;
+        };
+        auto namesOf = [](const std::vector<std::string>& listed) {
+            QStringList names;
+            for (const std::string& name : listed)
+                names << QString::fromStdString(name);
+            return names;
+        };
+        // At load the list is made from the folder list's own reading of the folder.
+        std::vector<std::string> listed;
+        QVERIFY(ListMatchingFiles(folder.toStdString(), pattern.toStdString(), listed));
+        QCOMPARE(files->names(), listed);
+        QCOMPARE(rowsOf(), namesOf(listed));
+
         QTest::mouseClick(child<QPushButton>(*w, "btnCreateIndex"), Qt::LeftButton);
         QVERIFY(QFile::exists(folder + QStringLiteral("/!ndex.htm")));
 
-        std::vector<std::string> listed;
         QVERIFY(ListMatchingFiles(folder.toStdString(), pattern.toStdString(), listed));
-        auto* files = child<FileListBox>(*w, "File1");
         QCOMPARE(files->names(), listed);
-        QStringList rows;
-        for (int i = 0; i < files->count(); ++i)
-            rows << files->item(i)->text();
-        QStringList names;
-        for (const std::string& name : listed)
-            names << QString::fromStdString(name);
-        QCOMPARE(rows, names);
+        QCOMPARE(rowsOf(), namesOf(listed));
     }
 
     void layoutAtTheMinimumAndTaller()

@@ -1,5 +1,7 @@
 #include "mainwindow/folderview.h"
 
+#include "platform/filelister.h"
+#include "platform/wildcard.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +80,40 @@ TEST(FolderView, RowsRunFromTheRootDownAndThenListSubFoldersWithoutCase)
         subNames.push_back(rows[i].name);
     }
     EXPECT_EQ(subNames, (std::vector<std::string>{".cache", "Alpha", "beta", "link"}));
+}
+
+// The files kept from the folder list's reading stand in for a reading of the file
+// list: under any pattern they make the same list as ListMatchingFiles, and the
+// rows stay those of FolderListRows.
+TEST(FolderView, TheFilesOfTheFolderReadingAreTheFileListsReading)
+{
+    test::TestDir dir;
+    for (const char* name : {"cur/b.htm", "cur/A.txt", "cur/.hidden", "cur/f_0001", "cur/F_0002"})
+        dir.createFile(name);
+    dir.createDir("cur/sub.htm");
+    dir.createDir("cur/.cache");
+    std::filesystem::create_symlink(dir / "cur/A.txt", dir / "cur/toFile");
+    std::filesystem::create_symlink(dir / "cur/A.txt", dir / "cur/.hiddenLink");
+    std::filesystem::create_directory_symlink(dir / "cur/sub.htm", dir / "cur/toFolder");
+    std::filesystem::create_symlink(dir / "cur/gone", dir / "cur/broken");
+    const std::string current = (dir / "cur").string();
+
+    const FolderReading reading = ReadFolderView(current);
+    ASSERT_TRUE(reading.files.has_value());
+    EXPECT_EQ(reading.files->size(), 5U); // four files and the link to one
+    for (const char* pattern : {"*.*", "*.htm", "f_*", "?.txt;toFile", "nothing"}) {
+        std::vector<std::string> kept = *reading.files;
+        std::erase_if(kept, [&](const std::string& n) { return !MatchesPattern(n, pattern); });
+        SortNamesForDisplay(kept);
+        std::vector<std::string> listed;
+        ASSERT_TRUE(ListMatchingFiles(current, pattern, listed));
+        EXPECT_EQ(kept, listed) << pattern;
+    }
+    const std::vector<FolderRow> rows = FolderListRows(current);
+    ASSERT_EQ(reading.rows.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(reading.rows[i].path, rows[i].path);
+    EXPECT_FALSE(ReadFolderView((dir / "gone").string()).files.has_value());
 }
 
 TEST(FolderView, AMissingFolderListsOnlyItsPath)
