@@ -1,10 +1,9 @@
 #include "gui/filelistbox.h"
 
+#include "gui/windowkit.h"
 #include "platform/filelister.h"
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
-
-#include <QFile>
 
 #include <algorithm>
 
@@ -70,7 +69,7 @@ void FileListBox::showNames()
     QStringList shown;
     shown.reserve(static_cast<qsizetype>(m_names.size()));
     for (const std::string& name : m_names)
-        shown.append(QFile::decodeName(QByteArray::fromStdString(name)));
+        shown.append(PathToText(name));
     addItems(shown);
 }
 

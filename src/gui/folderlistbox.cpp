@@ -1,9 +1,9 @@
 #include "gui/folderlistbox.h"
 
+#include "gui/windowkit.h"
 #include "mainwindow/folderview.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -44,10 +44,9 @@ void FolderListBox::refresh()
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     for (const FolderRow& row : FolderListRows(m_path)) {
-        auto* item = new QListWidgetItem(row.open ? openIcon : closedIcon,
-                                         QString(row.depth * 2, QLatin1Char(' ')) +
-                                             QFile::decodeName(QByteArray::fromStdString(row.name)),
-                                         this);
+        auto* item = new QListWidgetItem(
+            row.open ? openIcon : closedIcon,
+            QString(row.depth * 2, QLatin1Char(' ')) + PathToText(row.name), this);
         item->setData(kPathRole, QByteArray::fromStdString(row.path));
         if (row.open && row.path == m_path)
             setCurrentItem(item);

@@ -3,6 +3,8 @@
 #include "gui/frmconfirmdelete.h"
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/waitcursor.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 #include "gui/windowops.h"
 #include "shell/twips.h"
@@ -12,7 +14,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
@@ -31,47 +32,8 @@ constexpr int kListTopTwips = 450;
 constexpr int kWidthAllowanceTwips = 300;
 constexpr int kHeightAllowanceTwips = 1200;
 
-// More separate stretches than this are removed with one reset of the list
-// instead of one removal each, which would move the rows behind every stretch.
-constexpr std::size_t kMaxPiecewiseRemovals = 32;
-
 const QString kOpenFilterAll = QStringLiteral("All Files (*.*)");
 const QString kOpenFilterIndex = QStringLiteral("TSL Index Files (!ndex.htm)");
-
-/// The hourglass for as long as it lives, once started.
-class WaitCursor
-{
-public:
-    WaitCursor() = default;
-    explicit WaitCursor(bool startNow)
-    {
-        if (startNow)
-            start();
-    }
-    ~WaitCursor()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-    void start()
-    {
-        if (!m_on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_on = true;
-    }
-    void stop()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = false;
-};
 
 // The main window's folder: it keeps the process's current folder on the folder
 // its lists show.
@@ -81,65 +43,6 @@ std::filesystem::path MainWindowFolder()
 }
 
 } // namespace
-
-// ---- WizardRowModel ----
-
-int WizardRowModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int WizardRowModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
-
-QVariant WizardRowModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !index.isValid() ||
-        static_cast<std::size_t>(index.row()) >= m_rows.size())
-        return {};
-    const WizardRow& row = m_rows[static_cast<std::size_t>(index.row())];
-    if (index.column() == DisplayColumn)
-        return QString::fromUtf8(row.displayText.data(),
-                                 static_cast<qsizetype>(row.displayText.size()));
-    // Paths are bytes; shown the way the file dialog shows them.
-    return QFile::decodeName(
-        QByteArray(row.targetPath.data(), static_cast<qsizetype>(row.targetPath.size())));
-}
-
-void WizardRowModel::setRows(WizardRows rows)
-{
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void WizardRowModel::removeDeleted(const DeleteOutcome& outcome)
-{
-    const std::vector<std::size_t>& removed = outcome.removedRows;
-    if (removed.empty())
-        return;
-    // Stretches of neighbouring rows, last first so earlier numbers stay valid.
-    std::vector<std::pair<std::size_t, std::size_t>> stretches;
-    for (const std::size_t row : removed) {
-        if (!stretches.empty() && stretches.back().second + 1 == row)
-            stretches.back().second = row;
-        else
-            stretches.emplace_back(row, row);
-    }
-    if (stretches.size() > kMaxPiecewiseRemovals) {
-        beginResetModel();
-        RemoveDeletedRows(m_rows, outcome);
-        endResetModel();
-        return;
-    }
-    for (auto it = stretches.rbegin(); it != stretches.rend(); ++it) {
-        beginRemoveRows({}, static_cast<int>(it->first), static_cast<int>(it->second));
-        m_rows.erase(it->first, it->second + 1);
-        endRemoveRows();
-    }
-}
 
 // ---- frmViewDeleteWizard ----
 
@@ -161,11 +64,9 @@ void frmViewDeleteWizard::createMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MenuFile"));
     const auto add = [this](QMenu* menu, const char* name, const QString& caption,
-                            void (frmViewDeleteWizard::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+                            void (frmViewDeleteWizard::*handler)(),
+                            const QKeySequence& shortcut = {}) {
+        return AddMenuAction(menu, name, caption, this, handler, shortcut);
     };
     add(file, "MenuFileOpen", QStringLiteral("&Open..."), &frmViewDeleteWizard::MenuFileOpen_Click);
     add(file, "MenuFileSelectAll", QStringLiteral("&Select All Shown"),
@@ -180,10 +81,8 @@ void frmViewDeleteWizard::createMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
-    QAction* contents = add(help, "MenuHelpContents", QStringLiteral("&Contents"),
-                            &frmViewDeleteWizard::MenuHelpContents_Click);
-    contents->setShortcut(QKeySequence(Qt::Key_F1));
-    contents->setShortcutContext(Qt::WindowShortcut);
+    add(help, "MenuHelpContents", QStringLiteral("&Contents"),
+        &frmViewDeleteWizard::MenuHelpContents_Click, QKeySequence(Qt::Key_F1));
     help->addSeparator()->setObjectName(QStringLiteral("MenuHelpHash1"));
     add(help, "MenuHelpAbout", QStringLiteral("&About..."),
         &frmViewDeleteWizard::MenuHelpAbout_Click);
@@ -308,7 +207,7 @@ void frmViewDeleteWizard::closeEvent(QCloseEvent* event)
 void frmViewDeleteWizard::LoadIndexList()
 {
     WaitCursor wait(true);
-    IndexList list = tessaloom::LoadIndexList(gblIndexPath, MainWindowFolder());
+    IndexList list = FindAndReadIndex(gblIndexPath, MainWindowFolder());
     if (list.status == IndexListStatus::OpenDialogNeeded) {
         wait.stop();
         MenuFileOpen_Click();
@@ -326,7 +225,7 @@ void frmViewDeleteWizard::MenuFileOpen_Click()
         OpenFileRequest request;
         request.parent = this;
         request.title = QStringLiteral("Open");
-        request.folder = QFile::decodeName(QByteArray::fromStdString(MainWindowFolder().string()));
+        request.folder = PathToText(MainWindowFolder().string());
         request.filter = kOpenFilterAll + QStringLiteral(";;") + kOpenFilterIndex;
         request.selectedFilter = kOpenFilterIndex;
         const QString chosen = ChooseOpenFile(request);
@@ -334,13 +233,12 @@ void frmViewDeleteWizard::MenuFileOpen_Click()
             close();
             return;
         }
-        gblIndexPath.set(QFile::encodeName(chosen).toStdString());
+        gblIndexPath.set(TextToPath(chosen));
         if (QFileInfo(chosen).isFile()) {
             LoadIndexList();
             return;
         }
-        ShowMessage({this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"),
-                     MessageIcon::Critical, MessageButtons::Ok});
+        ShowErrorBox(this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"));
     }
 }
 
@@ -358,10 +256,8 @@ void frmViewDeleteWizard::MenuFileSelectAll_Click()
         selection->select(QItemSelection(first, last), QItemSelectionModel::ClearAndSelect);
         m_lstDisplay->scrollTo(last);
     }
-    const MessageAnswer answer = ShowMessage({this, QStringLiteral("Deleted All Selected Files"),
-                                              QStringLiteral("Delete all selected files now?"),
-                                              MessageIcon::Question, MessageButtons::YesNo});
-    if (answer == MessageAnswer::Yes)
+    if (AskYesNo(this, QStringLiteral("Deleted All Selected Files"),
+                 QStringLiteral("Delete all selected files now?")))
         MenuFileDeleteFiles_Click();
 }
 
@@ -396,8 +292,7 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
         selectOnly(*outcome.selectRow);
     wait.stop();
     if (!problems.isEmpty())
-        ShowMessage({this, QStringLiteral("Delete Problems"), problems, MessageIcon::Exclamation,
-                     MessageButtons::Ok});
+        ShowErrorBox(this, QStringLiteral("Delete Problems"), problems, MessageIcon::Exclamation);
 }
 
 QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) const
@@ -417,11 +312,12 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
         for (std::size_t i = 0; i < outcome.notDeleted.size() && i < kShown; ++i) {
             const auto& [row, reason] = outcome.notDeleted[i];
             const QString path = row < m_model->rows().size()
-                                     ? QString::fromUtf8(m_model->rows()[row].targetPath)
+                                     ? PathToText(m_model->rows()[row].targetPath)
                                      : QString();
             const QString name = QFileInfo(path).fileName();
             // The reason starts with the file's path: the line names the file once.
-            QString why = QString::fromStdString(reason);
+            // Decoded as the path is, the name is found in it.
+            QString why = PathToText(reason);
             const QString lead = name + QStringLiteral(": ");
             if (const qsizetype at = why.indexOf(lead);
                 !name.isEmpty() && at >= 0 && (at == 0 || why.at(at - 1) == QLatin1Char('/')))

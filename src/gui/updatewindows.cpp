@@ -2,6 +2,7 @@
 
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 
 #include <QCoreApplication>
@@ -55,9 +56,8 @@ bool WindowsUpdatePlatform::startProgram(const std::string& program, const std::
 {
     // The parameter string is one argument, exactly as built: the updater splits it
     // at " | " itself.
-    return QProcess::startDetached(QString::fromStdString(program),
-                                   {QString::fromStdString(parameters)},
-                                   QString::fromStdString(workingFolder));
+    return QProcess::startDetached(PathToText(program), {Utf8ToText(parameters)},
+                                   PathToText(workingFolder));
 }
 
 bool WindowsUpdatePlatform::openUrl(const std::string& url, bool ownedByMainWindow)
@@ -86,7 +86,7 @@ UpdateContext CurrentUpdateContext()
 {
     const std::string& folder = Program().programFolder();
     const std::string programName =
-        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+        TextToPath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     return UpdateContext::ForThisProgram(folder, folder + programName,
                                          LocaleFormats::FromProcessLocale());
 }

@@ -1,6 +1,7 @@
 #include "gui/windowops.h"
 
 #include "gui/programcontext.h"
+#include "gui/windowkit.h"
 #include "shell/sizeonlyplacement.h"
 #include "shell/twips.h"
 
@@ -53,13 +54,13 @@ bool PositionsAreOurs()
 void runSlide(QWidget* form, const SlidePlan& plan)
 {
     if (!plan.soundBefore.empty())
-        PlaySoundFile(QString::fromStdString(plan.soundBefore));
+        PlaySoundFile(PathToText(plan.soundBefore));
     if (!PositionsAreOurs()) {
         // No motion to show; the sounds and the hiding keep their order.
         if (plan.hideAfter)
             form->hide();
         if (!plan.soundAfter.empty())
-            PlaySoundFile(QString::fromStdString(plan.soundAfter));
+            PlaySoundFile(PathToText(plan.soundAfter));
         return;
     }
     const double dpi = ScreenDpi(form);
@@ -78,7 +79,7 @@ void runSlide(QWidget* form, const SlidePlan& plan)
                    plan.finalTop ? TwipsToPixels(*plan.finalTop, dpi) : now.y());
     }
     if (!plan.soundAfter.empty())
-        PlaySoundFile(QString::fromStdString(plan.soundAfter));
+        PlaySoundFile(PathToText(plan.soundAfter));
 }
 
 // One sound being played; the player's thread marks it finished. Shared with
@@ -134,10 +135,7 @@ void WaitForSound(const SoundPlaying& playing)
 
 WindowRect WindowRectInTwips(const QWidget* form)
 {
-    const double dpi = ScreenDpi(form);
-    const QRect frame = form->frameGeometry();
-    return {PixelsToTwips(frame.x(), dpi), PixelsToTwips(frame.y(), dpi),
-            PixelsToTwips(frame.width(), dpi), PixelsToTwips(frame.height(), dpi)};
+    return RectInTwips(form->frameGeometry(), ScreenDpi(form));
 }
 
 void SetWindowRectInTwips(QWidget* form, const WindowRect& rect)
@@ -167,8 +165,7 @@ void CentreForm(QWidget* form)
 {
     if (!PositionsAreOurs())
         return;
-    SetWindowRectInTwips(form,
-                         tessaloom::CentreForm(WindowRectInTwips(form), ScreenSizeInTwips(form)));
+    SetWindowRectInTwips(form, CentredRect(WindowRectInTwips(form), ScreenSizeInTwips(form)));
 }
 
 PlacementLimits PlacementLimitsOf(const QWidget* form)
@@ -181,9 +178,7 @@ PlacementLimits PlacementLimitsOf(const QWidget* form)
     const QRect area = screen->availableGeometry();
     const QSize extra = form->frameGeometry().size() - form->geometry().size();
     const QSize least = form->minimumSize() + extra;
-    return {{PixelsToTwips(area.x(), dpi), PixelsToTwips(area.y(), dpi),
-             PixelsToTwips(area.width(), dpi), PixelsToTwips(area.height(), dpi)},
-            PixelsToTwips(least.width(), dpi),
+    return {RectInTwips(area, dpi), PixelsToTwips(least.width(), dpi),
             PixelsToTwips(least.height(), dpi)};
 }
 
@@ -198,28 +193,28 @@ void KeepWindowPlacement(QWidget* form, PlacementMode mode)
             SetWindowRectInTwips(form, rect);
         return;
     }
-    if (tessaloom::KeepWindowPlacement(rect, caption, mode, ScreenSizeInTwips(form),
-                                       Program().settingsPath(), PlacementLimitsOf(form)) &&
+    if (KeepPlacementRecord(rect, caption, mode, ScreenSizeInTwips(form), Program().settingsPath(),
+                            PlacementLimitsOf(form)) &&
         mode == PlacementMode::Restore)
         SetWindowRectInTwips(form, rect);
 }
 
 void SlideIn(QWidget* form, const QString& direction)
 {
-    runSlide(form, tessaloom::SlideIn(WindowRectInTwips(form), direction.toStdString(),
-                                      ScreenSizeInTwips(form)));
+    runSlide(form, SlideInPlan(WindowRectInTwips(form), direction.toStdString(),
+                               ScreenSizeInTwips(form)));
 }
 
 void SlideOut(QWidget* form, const QString& direction)
 {
-    runSlide(form, tessaloom::SlideOut(WindowRectInTwips(form), direction.toStdString(),
-                                       ScreenSizeInTwips(form)));
+    runSlide(form, SlideOutPlan(WindowRectInTwips(form), direction.toStdString(),
+                                ScreenSizeInTwips(form)));
 }
 
 void PlaySoundFile(const QString& fileName, int flags)
 {
     Q_UNUSED(flags); // every caller plays synchronously
-    const std::string path = SoundFilePath(Program().programFolder(), fileName.toStdString());
+    const std::string path = SoundFilePath(Program().programFolder(), TextToPath(fileName));
     if (path.empty())
         return;
     // Plays to the end as the callers expect (a slide-out moves only after its
