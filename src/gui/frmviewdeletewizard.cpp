@@ -7,6 +7,7 @@
 #include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 #include "gui/windowops.h"
+#include "shell/settings.h"
 #include "shell/twips.h"
 #include "wizard/deletefiles.h"
 #include "wizard/indexpath.h"
@@ -20,6 +21,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <tuple>
 
 namespace tessaloom::gui {
 
@@ -267,11 +269,8 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
     const bool confirmDeletions = Program().settings().confirmDeletions;
     WaitCursor wait;
     const ConfirmDeleteFn confirm = [&] {
-        frmConfirmDelete::Ask(this);
-        // The dialog has already stored "do not show again" itself.
-        ConfirmDeleteReply reply;
-        reply.answer = gblDeleteConfirmed ? ConfirmDeleteAnswer::Yes : ConfirmDeleteAnswer::No;
-        if (gblDeleteConfirmed && !m_model->rows().empty())
+        const ConfirmDeleteReply reply = frmConfirmDelete::Ask(this);
+        if (reply.answer == ConfirmDeleteAnswer::Yes && !m_model->rows().empty())
             wait.start();
         return reply;
     };
@@ -283,6 +282,12 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
     const DeleteOutcome outcome =
         DeleteSelectedFiles(m_document, m_documentFolder, m_model->rows(), selected,
                             confirmDeletions, confirm, Program().folders().cacheHome);
+    // After No as after Yes: the box ticked stops the asking from now on.
+    if (outcome.storeConfirmDeletionsOff) {
+        // Off in memory even when the file cannot be written: this run of the
+        // program no longer asks, as the user wanted; the delete run goes on.
+        std::ignore = WriteConfirmDeletionsOff(Program().settings(), Program().settingsPath());
+    }
     if (!outcome.confirmed)
         return;
     // Named before the rows are renumbered.
