@@ -21,10 +21,19 @@
 
 namespace tessaloom::gui {
 
+namespace {
+
+// The window's screen; the primary one while it has none (or without a window).
+const QScreen* ScreenOf(const QWidget* form)
+{
+    return form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
 double ScreenDpi(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
 
@@ -152,11 +161,10 @@ void SetWindowRectInTwips(QWidget* form, const WindowRect& rect)
 
 ScreenSize ScreenSizeInTwips(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     if (!screen)
         return {};
-    const double dpi = screen->logicalDotsPerInch();
+    const double dpi = ScreenDpi(form);
     const QSize size = screen->geometry().size();
     return {PixelsToTwips(size.width(), dpi), PixelsToTwips(size.height(), dpi)};
 }
@@ -170,11 +178,10 @@ void CentreForm(QWidget* form)
 
 PlacementLimits PlacementLimitsOf(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     if (!screen || !form)
         return {};
-    const double dpi = screen->logicalDotsPerInch();
+    const double dpi = ScreenDpi(form);
     const QRect area = screen->availableGeometry();
     const QSize extra = form->frameGeometry().size() - form->geometry().size();
     const QSize least = form->minimumSize() + extra;
