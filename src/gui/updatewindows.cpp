@@ -40,10 +40,9 @@ MessageRequest ToRequest(QWidget* owner, const MessageBoxText& message, MessageB
 {
     MessageRequest request;
     request.parent = owner;
-    request.title = QString::fromStdString(message.title);
+    request.title = Utf8ToText(message.title);
     // Paragraphs are joined with carriage returns; a message box breaks on "\n".
-    request.text =
-        QString::fromStdString(message.text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    request.text = Utf8ToText(message.text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     request.icon = ToMessageIcon(message.icon);
     request.buttons = buttons;
     return request;
