@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     if (command == "read" && argc == 3) {
         IndexPathValue path;
         path.set(argv[2]);
-        return LoadIndexList(path, {}).rows.empty() ? 1 : 0;
+        return FindAndReadIndex(path, {}).rows.empty() ? 1 : 0;
     }
     if ((command == "open" || command == "scroll") && argc == 3)
         return Open(argc, argv, argv[2], command == "scroll");

@@ -137,8 +137,7 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
     }
 
     TerminalSearchView view(streams);
-    const DriveSearchResult result =
-        SearchDriveForFolders(plan, view, LocaleFormats::FromProcessLocale());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::FromProcessLocale());
     for (const std::string& folder : result.folders)
         streams.out << TerminalText(folder) << '\n';
     streams.out.flush();

@@ -71,9 +71,8 @@ std::string FolderListText(const std::vector<std::string>& folders)
     return text;
 }
 
-DriveSearchResult SearchDriveForFolders(const DriveSearchPlan& plan, FoldersSearchView& view,
-                                        const LocaleFormats& formats,
-                                        const CacheWalkOptions& options)
+DriveSearchResult RunDriveSearch(const DriveSearchPlan& plan, FoldersSearchView& view,
+                                 const LocaleFormats& formats, const CacheWalkOptions& options)
 {
     view.setBusyPointer(true);
     view.playSound(kSearchStartSound);

@@ -74,8 +74,8 @@ std::string FolderListText(const std::vector<std::string>& folders);
 /// list (atomically, replacing the previous one, also after a cancel) and has the
 /// view reload the suggestions. Failures do not stop the steps that follow; the
 /// result says what was written.
-DriveSearchResult SearchDriveForFolders(const DriveSearchPlan& plan, FoldersSearchView& view,
-                                        const LocaleFormats& formats,
-                                        const CacheWalkOptions& options = {});
+DriveSearchResult RunDriveSearch(const DriveSearchPlan& plan, FoldersSearchView& view,
+                                 const LocaleFormats& formats,
+                                 const CacheWalkOptions& options = {});
 
 } // namespace tessaloom

@@ -105,7 +105,7 @@ std::string SuggestedEntryText(std::string_view newestDate, std::int64_t fileCou
     return text;
 }
 
-SuggestedList LoadSuggestedList(const std::filesystem::path& folderListPath,
+SuggestedList ReadSuggestedList(const std::filesystem::path& folderListPath,
                                 std::int32_t minimumFileCount, std::string_view filePattern,
                                 const LocaleFormats& formats, const YieldFn& yield)
 {

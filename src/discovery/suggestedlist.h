@@ -40,7 +40,7 @@ inline constexpr std::size_t kMaxFolderListLine = 4096;
 /// `minimumFileCount` files, with the newest calendar day (local time) among
 /// them. Read failures end the load with the entries built so far. `yield` runs
 /// before every line and every file.
-SuggestedList LoadSuggestedList(const std::filesystem::path& folderListPath,
+SuggestedList ReadSuggestedList(const std::filesystem::path& folderListPath,
                                 std::int32_t minimumFileCount, std::string_view filePattern,
                                 const LocaleFormats& formats, const YieldFn& yield = {});
 

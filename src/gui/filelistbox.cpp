@@ -1,11 +1,11 @@
 #include "gui/filelistbox.h"
 
+#include "gui/windowkit.h"
 #include "platform/filelister.h"
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
 
 #include <QAbstractListModel>
-#include <QFile>
 
 #include <algorithm>
 
@@ -35,8 +35,7 @@ public:
         if (!index.isValid() || index.row() >= rowCount() ||
             (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole))
             return {};
-        return QFile::decodeName(
-            QByteArray::fromStdString(m_names[static_cast<std::size_t>(index.row())]));
+        return PathToText(m_names[static_cast<std::size_t>(index.row())]);
     }
 
 private:

@@ -1,9 +1,9 @@
 #include "gui/folderlistbox.h"
 
+#include "gui/windowkit.h"
 #include "mainwindow/folderview.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -53,10 +53,9 @@ void FolderListBox::refresh()
     FolderReading reading = ReadFolderView(m_path);
     m_files = std::move(reading.files);
     for (const FolderRow& row : reading.rows) {
-        auto* item = new QListWidgetItem(row.open ? openIcon : closedIcon,
-                                         QString(row.depth * 2, QLatin1Char(' ')) +
-                                             QFile::decodeName(QByteArray::fromStdString(row.name)),
-                                         this);
+        auto* item = new QListWidgetItem(
+            row.open ? openIcon : closedIcon,
+            QString(row.depth * 2, QLatin1Char(' ')) + PathToText(row.name), this);
         item->setData(kPathRole, QByteArray::fromStdString(row.path));
         if (row.open && row.path == m_path)
             setCurrentItem(item);

@@ -3,6 +3,7 @@
 #include "gui/eventyield.h"
 #include "gui/programicon.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowops.h"
 #include "platform/textcodec.h"
 #include "shell/twips.h"
@@ -65,8 +66,7 @@ void FoldersSearch::createControls()
 {
     const double dpi = ScreenDpi(this);
     const auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(width, dpi),
-                       TwipsToPixels(height, dpi));
+        PlaceInTwips(w, {left, top, width, height}, dpi);
     };
     const auto label = [this](const char* name, const QString& text) {
         auto* l = new QLabel(text, this);
@@ -132,7 +132,7 @@ void FoldersSearch::letEventsRun()
 
 void FoldersSearch::cacheFolderFound(const std::string& path)
 {
-    m_pendingFolders << QString::fromStdString(ToDisplayUtf8(path));
+    m_pendingFolders << PathToText(path);
     showFoundFolders(false);
 }
 
@@ -188,7 +188,7 @@ void FoldersSearch::setBusyPointer(bool busy)
 
 void FoldersSearch::playSound(const std::string& fileName)
 {
-    PlaySoundFile(QString::fromStdString(fileName));
+    PlaySoundFile(PathToText(fileName));
 }
 
 void FoldersSearch::showWindow()
@@ -249,7 +249,7 @@ DriveSearchResult SearchDrivesForFolders(QWidget* owner, const DriveSearchPlan& 
                                          const FoldersSearchHooks& hooks)
 {
     FoldersSearch window(owner, hooks);
-    return SearchDriveForFolders(plan, window, LocaleFormats::FromProcessLocale());
+    return RunDriveSearch(plan, window, LocaleFormats::FromProcessLocale());
 }
 
 } // namespace tessaloom::gui

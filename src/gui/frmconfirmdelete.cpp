@@ -1,8 +1,6 @@
 #include "gui/frmconfirmdelete.h"
 
-#include "gui/programcontext.h"
 #include "gui/windowops.h"
-#include "shell/settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -155,9 +153,9 @@ void frmConfirmDelete::Command1_Click(int index)
 {
     gblDeleteConfirmed = index == 0;
     m_reply.answer = index == 0 ? ConfirmDeleteAnswer::Yes : ConfirmDeleteAnswer::No;
+    // The box is only reported: the delete run that asked stores the setting, so
+    // that what is stored and what is deleted follow from the same reply.
     m_reply.doNotShowAgain = m_chkDoNotShowAgain->isChecked();
-    if (m_reply.doNotShowAgain)
-        WriteConfirmDeletionsOff(Program().settings(), Program().settingsPath());
     done(QDialog::Accepted);
 }
 

@@ -11,8 +11,9 @@ class QPushButton;
 
 namespace tessaloom::gui {
 
-/// The answer of the last confirmation: true for Yes. False at program start; read
-/// by the wizard's delete run once the dialog has closed.
+/// The answer of the last confirmation: true for Yes. False at program start. The
+/// delete run acts on the reply that frmConfirmDelete::Ask returns, which says the
+/// same and also how the check box was left.
 inline bool gblDeleteConfirmed = false;
 
 /// "Delete?": asks once more before the wizard deletes files. Created on first use
@@ -25,7 +26,8 @@ class frmConfirmDelete final : public QDialog
 
 public:
     /// Shows the dialog modally over `owner` (creating it when there is none kept)
-    /// and returns how it was left; gblDeleteConfirmed holds the answer too.
+    /// and returns how it was left; gblDeleteConfirmed holds the answer too. It
+    /// stores nothing: the caller acts on the reply.
     static ConfirmDeleteReply Ask(QWidget* owner);
 
     /// The dialog kept hidden after Yes or No, or null.

@@ -9,6 +9,7 @@
 #include "gui/programcontext.h"
 #include "gui/statusform.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 #include "gui/windowops.h"
 #include "mainwindow/folderview.h"
@@ -21,7 +22,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -38,21 +38,6 @@
 namespace tessaloom::gui {
 
 namespace {
-
-QString FromPath(const std::string& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string ToPath(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
-
-QString FromText(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 CheckState StateOf(const QCheckBox* box)
 {
@@ -99,14 +84,9 @@ void frmMain::createMenus()
 {
     QMenu* MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
     MenuFile->setObjectName(QStringLiteral("MenuFile"));
-    auto add = [this](QMenu* menu, const char* name, const QString& caption,
-                      const QKeySequence& shortcut, void (frmMain::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!shortcut.isEmpty())
-            action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+    const auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                            const QKeySequence& shortcut, void (frmMain::*handler)()) {
+        return AddMenuAction(menu, name, caption, this, handler, shortcut);
     };
     MenuFileOpen = add(MenuFile, "MenuFileOpen", QStringLiteral("&Open !ndex File with Browser"),
                        QKeySequence(Qt::CTRL | Qt::Key_O), &frmMain::MenuFileOpen_Click);
@@ -309,7 +289,7 @@ void frmMain::Form_Load()
     if (settings.directory.empty() || !Dir1->setPath(settings.directory))
         File1->refresh();
     updateFilesLabel();
-    txtFileMask->setText(FromText(settings.filePattern));
+    txtFileMask->setText(Utf8ToText(settings.filePattern));
     setOptionBoxes(StartupOptionBoxes(settings, optionBoxes()));
     txtMinFileCount->setText(QString::number(settings.minimumFileCount));
     repaint();
@@ -317,15 +297,9 @@ void frmMain::Form_Load()
     cmboCacheFolders->setEditText(QString());
 
     if (!IsRegularFile(Program().folders().folderListPath)) {
-        MessageRequest question;
-        question.parent = this;
-        question.title = QStringLiteral("Search for Cache Folders?");
-        question.text = QStringLiteral(
-            "For your convenience, the Tessaloom can search for likely cache folders on this "
-            "system.  Would like to do this now?");
-        question.icon = MessageIcon::Question;
-        question.buttons = MessageButtons::YesNo;
-        if (ShowMessage(question) == MessageAnswer::Yes)
+        if (AskYesNo(this, QStringLiteral("Search for Cache Folders?"),
+                     QStringLiteral("For your convenience, the Tessaloom can search for likely "
+                                    "cache folders on this system.  Would like to do this now?")))
             SearchDriveForFolders();
     } else {
         LoadSuggestedList();
@@ -404,10 +378,8 @@ void frmMain::Form_Resize()
 void frmMain::applyLayout()
 {
     const double dpi = ScreenDpi(this);
-    auto place = [dpi](QWidget* widget, const WindowRect& r) {
-        widget->setGeometry(TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
-                            std::max(0, TwipsToPixels(r.width, dpi)),
-                            std::max(0, TwipsToPixels(r.height, dpi)));
+    const auto place = [dpi](QWidget* widget, const WindowRect& r) {
+        PlaceInTwips(widget, r, dpi);
     };
     const MainLayout& l = m_layout;
     place(lblDrives, l.lblDrives);
@@ -479,10 +451,9 @@ void frmMain::Form_Unload()
         const QRect outer = normal.marginsAdded(m_normalFrame.value_or(frameNow));
         setWindowState(Qt::WindowNoState);
         const double dpi = ScreenDpi(this);
-        WindowRect rect{PixelsToTwips(outer.x(), dpi), PixelsToTwips(outer.y(), dpi),
-                        PixelsToTwips(outer.width(), dpi), PixelsToTwips(outer.height(), dpi)};
-        tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), PlacementMode::Save,
-                                       ScreenSizeInTwips(this), Program().settingsPath());
+        WindowRect rect = RectInTwips(outer, dpi);
+        KeepPlacementRecord(rect, windowTitle().toStdString(), PlacementMode::Save,
+                            ScreenSizeInTwips(this), Program().settingsPath());
     } else {
         KeepWindowPlacement(this, PlacementMode::Save);
     }
@@ -546,7 +517,7 @@ void frmMain::Dir1_Change()
     else
         File1->setFolder(path);
     updateFilesLabel();
-    txtFolders->setText(FromPath(path));
+    txtFolders->setText(PathToText(path));
     txtFolders->selectAll();
     Drv_DriveList->showVolumeOf(path);
     const std::string mount = Drv_DriveList->currentMountPoint();
@@ -569,12 +540,12 @@ void frmMain::Dir1_MouseUp()
 void frmMain::txtFolders_KeyPress()
 {
     // A path that is not a folder is ignored: the list stays, the text stays as typed.
-    Dir1->setPath(ToPath(txtFolders->text()));
+    Dir1->setPath(TextToPath(txtFolders->text()));
 }
 
 void frmMain::txtFolders_LostFocus()
 {
-    const std::string typed = ToPath(txtFolders->text());
+    const std::string typed = TextToPath(txtFolders->text());
     if (NormalFolderPath(typed) != Dir1->path())
         Dir1->setPath(typed);
 }
@@ -592,12 +563,7 @@ void frmMain::Drv_DriveList_Change()
     }
     if (const int error = ProbeFolder(folder); error != 0) {
         QApplication::beep();
-        MessageRequest message;
-        message.parent = this;
-        message.title = FromText(ProbeErrorTitle(error));
-        message.text = FromText(ProbeErrorText(error));
-        message.icon = MessageIcon::Critical;
-        ShowMessage(message);
+        ShowErrorBox(this, Utf8ToText(ProbeErrorTitle(error)), Utf8ToText(ProbeErrorText(error)));
         Drv_DriveList->showVolumeOf(Dir1->path());
         return;
     }
@@ -624,7 +590,7 @@ void frmMain::MenuFileCopyPath_Click()
 {
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(FromPath(Dir1->path()));
+    clipboard->setText(PathToText(Dir1->path()));
 }
 
 void frmMain::MenuFileReadRecords_Click()
@@ -641,7 +607,7 @@ void frmMain::LoadSuggestedList()
 {
     const QString textBefore = cmboCacheFolders->currentText();
     cmboCacheFolders->clear();
-    const SuggestedList list = tessaloom::LoadSuggestedList(
+    const SuggestedList list = ReadSuggestedList(
         Program().folders().folderListPath, Program().settings().minimumFileCount, File1->pattern(),
         LocaleFormats::FromProcessLocale(), ThrottledEventYield());
     if (!list.listExists) {
@@ -651,9 +617,9 @@ void frmMain::LoadSuggestedList()
     QStringList entries;
     entries.reserve(static_cast<qsizetype>(list.entries.size()));
     for (const std::string& entry : list.entries)
-        entries.append(FromPath(entry));
+        entries.append(PathToText(entry));
     cmboCacheFolders->addItems(entries);
-    cmboCacheFolders->setEditText(FromText(list.headerText));
+    cmboCacheFolders->setEditText(Utf8ToText(list.headerText));
 }
 
 void frmMain::SearchDriveForFolders()
@@ -672,7 +638,7 @@ void frmMain::SearchDriveForFolders()
 void frmMain::cmboCacheFolders_Click(int)
 {
     const std::optional<std::string> folder =
-        ChosenFolderOfEntry(ToPath(cmboCacheFolders->currentText()));
+        ChosenFolderOfEntry(TextToPath(cmboCacheFolders->currentText()));
     if (!folder)
         return;
     Dir1->setPath(*folder); // a folder that has gone leaves the lists where they were
@@ -779,7 +745,7 @@ IndexOptions frmMain::filterOptions()
 
 void frmMain::setFilesLabel(std::string_view text)
 {
-    lblFiles->setText(FromText(text));
+    lblFiles->setText(Utf8ToText(text));
 }
 
 void frmMain::enterFolder(const std::string& folder)
@@ -797,11 +763,7 @@ void frmMain::setIndexPath(std::string_view path)
 void frmMain::showNoFilesMessage()
 {
     File1->showNames();
-    MessageRequest message;
-    message.parent = this;
-    message.text = FromText(kNoFilesMessage);
-    message.icon = MessageIcon::Critical;
-    ShowMessage(message);
+    ShowErrorBox(this, {}, Utf8ToText(kNoFilesMessage));
     QApplication::restoreOverrideCursor();
 }
 
@@ -844,17 +806,12 @@ records::PictureScaler* frmMain::pictureScaler()
 
 bool frmMain::openInBrowser(const std::string& path)
 {
-    return ShellOpen(FromPath(path));
+    return ShellOpen(PathToText(path));
 }
 
 void frmMain::showError(std::string_view title, std::string_view text)
 {
-    MessageRequest message;
-    message.parent = this;
-    message.title = FromText(title);
-    message.text = FromText(text);
-    message.icon = MessageIcon::Critical;
-    ShowMessage(message);
+    ShowErrorBox(this, Utf8ToText(title), Utf8ToText(text));
 }
 
 void frmMain::showWizardModal()
@@ -881,29 +838,28 @@ void frmMain::MenuFileOpen_Click()
     gblIndexPath.set(inFolder);
     if (IsRegularFile(inFolder)) {
         // A launch that fails says where the page is here too.
-        if (!ShellOpen(FromPath(inFolder)))
+        if (!ShellOpen(PathToText(inFolder)))
             showError(kBrowserErrorTitle, BrowserLaunchErrorText(inFolder));
         return;
     }
     OpenFileRequest request;
     request.parent = this;
-    request.folder = FromPath(Dir1->path());
+    request.folder = PathToText(Dir1->path());
     request.filter = QStringLiteral("All Files (*.*);;TSL Index Files (!ndex.htm)");
     request.selectedFilter = QStringLiteral("TSL Index Files (!ndex.htm)");
     QString chosen;
     for (;;) {
         chosen = ChooseOpenFile(request);
-        gblIndexPath.set(ToPath(chosen));
+        gblIndexPath.set(TextToPath(chosen));
         if (chosen.isEmpty())
             return;
-        if (IsRegularFile(ToPath(chosen)))
+        if (IsRegularFile(TextToPath(chosen)))
             break;
         // A typed name that does not exist is asked again, as the wizard does.
-        ShowMessage({this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"),
-                     MessageIcon::Critical, MessageButtons::Ok});
+        ShowErrorBox(this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"));
     }
     if (!ShellOpen(chosen))
-        showError(kBrowserErrorTitle, BrowserLaunchErrorText(ToPath(chosen)));
+        showError(kBrowserErrorTitle, BrowserLaunchErrorText(TextToPath(chosen)));
 }
 
 void frmMain::MenuFileViewDeleteWizard_Click()

@@ -3,8 +3,11 @@
 #include "gui/frmconfirmdelete.h"
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/waitcursor.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 #include "gui/windowops.h"
+#include "shell/settings.h"
 #include "shell/twips.h"
 #include "wizard/deletefiles.h"
 #include "wizard/indexpath.h"
@@ -12,13 +15,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
 #include <QScreen>
 
 #include <algorithm>
+#include <tuple>
 
 namespace tessaloom::gui {
 
@@ -31,47 +34,8 @@ constexpr int kListTopTwips = 450;
 constexpr int kWidthAllowanceTwips = 300;
 constexpr int kHeightAllowanceTwips = 1200;
 
-// More separate stretches than this are removed with one reset of the list
-// instead of one removal each, which would move the rows behind every stretch.
-constexpr std::size_t kMaxPiecewiseRemovals = 32;
-
 const QString kOpenFilterAll = QStringLiteral("All Files (*.*)");
 const QString kOpenFilterIndex = QStringLiteral("TSL Index Files (!ndex.htm)");
-
-/// The hourglass for as long as it lives, once started.
-class WaitCursor
-{
-public:
-    WaitCursor() = default;
-    explicit WaitCursor(bool startNow)
-    {
-        if (startNow)
-            start();
-    }
-    ~WaitCursor()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-    void start()
-    {
-        if (!m_on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_on = true;
-    }
-    void stop()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = false;
-};
 
 // The main window's folder: it keeps the process's current folder on the folder
 // its lists show.
@@ -81,65 +45,6 @@ std::filesystem::path MainWindowFolder()
 }
 
 } // namespace
-
-// ---- WizardRowModel ----
-
-int WizardRowModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int WizardRowModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
-
-QVariant WizardRowModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !index.isValid() ||
-        static_cast<std::size_t>(index.row()) >= m_rows.size())
-        return {};
-    const WizardRow& row = m_rows[static_cast<std::size_t>(index.row())];
-    if (index.column() == DisplayColumn)
-        return QString::fromUtf8(row.displayText.data(),
-                                 static_cast<qsizetype>(row.displayText.size()));
-    // Paths are bytes; shown the way the file dialog shows them.
-    return QFile::decodeName(
-        QByteArray(row.targetPath.data(), static_cast<qsizetype>(row.targetPath.size())));
-}
-
-void WizardRowModel::setRows(WizardRows rows)
-{
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void WizardRowModel::removeDeleted(const DeleteOutcome& outcome)
-{
-    const std::vector<std::size_t>& removed = outcome.removedRows;
-    if (removed.empty())
-        return;
-    // Stretches of neighbouring rows, last first so earlier numbers stay valid.
-    std::vector<std::pair<std::size_t, std::size_t>> stretches;
-    for (const std::size_t row : removed) {
-        if (!stretches.empty() && stretches.back().second + 1 == row)
-            stretches.back().second = row;
-        else
-            stretches.emplace_back(row, row);
-    }
-    if (stretches.size() > kMaxPiecewiseRemovals) {
-        beginResetModel();
-        RemoveDeletedRows(m_rows, outcome);
-        endResetModel();
-        return;
-    }
-    for (auto it = stretches.rbegin(); it != stretches.rend(); ++it) {
-        beginRemoveRows({}, static_cast<int>(it->first), static_cast<int>(it->second));
-        m_rows.erase(it->first, it->second + 1);
-        endRemoveRows();
-    }
-}
 
 // ---- frmViewDeleteWizard ----
 
@@ -161,11 +66,9 @@ void frmViewDeleteWizard::createMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MenuFile"));
     const auto add = [this](QMenu* menu, const char* name, const QString& caption,
-                            void (frmViewDeleteWizard::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+                            void (frmViewDeleteWizard::*handler)(),
+                            const QKeySequence& shortcut = {}) {
+        return AddMenuAction(menu, name, caption, this, handler, shortcut);
     };
     add(file, "MenuFileOpen", QStringLiteral("&Open..."), &frmViewDeleteWizard::MenuFileOpen_Click);
     add(file, "MenuFileSelectAll", QStringLiteral("&Select All Shown"),
@@ -180,10 +83,8 @@ void frmViewDeleteWizard::createMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
-    QAction* contents = add(help, "MenuHelpContents", QStringLiteral("&Contents"),
-                            &frmViewDeleteWizard::MenuHelpContents_Click);
-    contents->setShortcut(QKeySequence(Qt::Key_F1));
-    contents->setShortcutContext(Qt::WindowShortcut);
+    add(help, "MenuHelpContents", QStringLiteral("&Contents"),
+        &frmViewDeleteWizard::MenuHelpContents_Click, QKeySequence(Qt::Key_F1));
     help->addSeparator()->setObjectName(QStringLiteral("MenuHelpHash1"));
     add(help, "MenuHelpAbout", QStringLiteral("&About..."),
         &frmViewDeleteWizard::MenuHelpAbout_Click);
@@ -308,7 +209,7 @@ void frmViewDeleteWizard::closeEvent(QCloseEvent* event)
 void frmViewDeleteWizard::LoadIndexList()
 {
     WaitCursor wait(true);
-    IndexList list = tessaloom::LoadIndexList(gblIndexPath, MainWindowFolder());
+    IndexList list = FindAndReadIndex(gblIndexPath, MainWindowFolder());
     if (list.status == IndexListStatus::OpenDialogNeeded) {
         wait.stop();
         MenuFileOpen_Click();
@@ -326,7 +227,7 @@ void frmViewDeleteWizard::MenuFileOpen_Click()
         OpenFileRequest request;
         request.parent = this;
         request.title = QStringLiteral("Open");
-        request.folder = QFile::decodeName(QByteArray::fromStdString(MainWindowFolder().string()));
+        request.folder = PathToText(MainWindowFolder().string());
         request.filter = kOpenFilterAll + QStringLiteral(";;") + kOpenFilterIndex;
         request.selectedFilter = kOpenFilterIndex;
         const QString chosen = ChooseOpenFile(request);
@@ -334,13 +235,12 @@ void frmViewDeleteWizard::MenuFileOpen_Click()
             close();
             return;
         }
-        gblIndexPath.set(QFile::encodeName(chosen).toStdString());
+        gblIndexPath.set(TextToPath(chosen));
         if (QFileInfo(chosen).isFile()) {
             LoadIndexList();
             return;
         }
-        ShowMessage({this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"),
-                     MessageIcon::Critical, MessageButtons::Ok});
+        ShowErrorBox(this, QStringLiteral("FILE NOT FOUND"), QStringLiteral("File not found"));
     }
 }
 
@@ -358,10 +258,8 @@ void frmViewDeleteWizard::MenuFileSelectAll_Click()
         selection->select(QItemSelection(first, last), QItemSelectionModel::ClearAndSelect);
         m_lstDisplay->scrollTo(last);
     }
-    const MessageAnswer answer = ShowMessage({this, QStringLiteral("Deleted All Selected Files"),
-                                              QStringLiteral("Delete all selected files now?"),
-                                              MessageIcon::Question, MessageButtons::YesNo});
-    if (answer == MessageAnswer::Yes)
+    if (AskYesNo(this, QStringLiteral("Deleted All Selected Files"),
+                 QStringLiteral("Delete all selected files now?")))
         MenuFileDeleteFiles_Click();
 }
 
@@ -371,11 +269,8 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
     const bool confirmDeletions = Program().settings().confirmDeletions;
     WaitCursor wait;
     const ConfirmDeleteFn confirm = [&] {
-        frmConfirmDelete::Ask(this);
-        // The dialog has already stored "do not show again" itself.
-        ConfirmDeleteReply reply;
-        reply.answer = gblDeleteConfirmed ? ConfirmDeleteAnswer::Yes : ConfirmDeleteAnswer::No;
-        if (gblDeleteConfirmed && !m_model->rows().empty())
+        const ConfirmDeleteReply reply = frmConfirmDelete::Ask(this);
+        if (reply.answer == ConfirmDeleteAnswer::Yes && !m_model->rows().empty())
             wait.start();
         return reply;
     };
@@ -387,6 +282,12 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
     const DeleteOutcome outcome =
         DeleteSelectedFiles(m_document, m_documentFolder, m_model->rows(), selected,
                             confirmDeletions, confirm, Program().folders().cacheHome);
+    // After No as after Yes: the box ticked stops the asking from now on.
+    if (outcome.storeConfirmDeletionsOff) {
+        // Off in memory even when the file cannot be written: this run of the
+        // program no longer asks, as the user wanted; the delete run goes on.
+        std::ignore = WriteConfirmDeletionsOff(Program().settings(), Program().settingsPath());
+    }
     if (!outcome.confirmed)
         return;
     // Named before the rows are renumbered.
@@ -396,8 +297,7 @@ void frmViewDeleteWizard::MenuFileDeleteFiles_Click()
         selectOnly(*outcome.selectRow);
     wait.stop();
     if (!problems.isEmpty())
-        ShowMessage({this, QStringLiteral("Delete Problems"), problems, MessageIcon::Exclamation,
-                     MessageButtons::Ok});
+        ShowErrorBox(this, QStringLiteral("Delete Problems"), problems, MessageIcon::Exclamation);
 }
 
 QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) const
@@ -417,11 +317,12 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
         for (std::size_t i = 0; i < outcome.notDeleted.size() && i < kShown; ++i) {
             const auto& [row, reason] = outcome.notDeleted[i];
             const QString path = row < m_model->rows().size()
-                                     ? QString::fromUtf8(m_model->rows()[row].targetPath)
+                                     ? PathToText(m_model->rows()[row].targetPath)
                                      : QString();
             const QString name = QFileInfo(path).fileName();
             // The reason starts with the file's path: the line names the file once.
-            QString why = QString::fromStdString(reason);
+            // Decoded as the path is, the name is found in it.
+            QString why = PathToText(reason);
             const QString lead = name + QStringLiteral(": ");
             if (const qsizetype at = why.indexOf(lead);
                 !name.isEmpty() && at >= 0 && (at == 0 || why.at(at - 1) == QLatin1Char('/')))

@@ -1,5 +1,6 @@
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 
 namespace tessaloom::gui {
@@ -12,7 +13,7 @@ void OpenHelpContents(QWidget* owner)
     std::string page = Program().startup.helpFilePath;
     if (page.empty())
         page = Program().programFolder() + "help/index.html";
-    ShellOpen(QString::fromStdString(page));
+    ShellOpen(PathToText(page));
 }
 
 } // namespace tessaloom::gui

@@ -5,6 +5,7 @@
 #include "gui/programicon.h"
 #include "gui/singleinstance.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 #include "shell/startup.h"
 
@@ -18,12 +19,8 @@ bool RunProgramStartup(SingleInstance& instance, const AppEnvironment& app)
     env.app = app;
     env.anotherInstanceRunning = instance.anotherInstanceRunning();
     env.askLaunchAnother = [] {
-        MessageRequest question;
-        question.title = QString::fromLatin1(kAlreadyRunningTitle);
-        question.text = QString::fromLatin1(kAlreadyRunningText);
-        question.icon = MessageIcon::Question;
-        question.buttons = MessageButtons::YesNo;
-        return ShowMessage(question) == MessageAnswer::Yes;
+        return AskYesNo(nullptr, QString::fromLatin1(kAlreadyRunningTitle),
+                        QString::fromLatin1(kAlreadyRunningText));
     };
     StartupResult result = RunStartup(env);
     if (!result.proceed) {
@@ -43,7 +40,7 @@ int RunProgram()
     SetProgramIdentity();
     SingleInstance instance;
     AppEnvironment app = AppEnvironment::FromProcess();
-    app.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    app.programFolder = TextToPath(QCoreApplication::applicationDirPath());
     if (!RunProgramStartup(instance, app))
         return 0;
     if (!RunStartupWindows())

@@ -2,6 +2,7 @@
 
 #include "gui/programicon.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowops.h"
 #include "indexer/progressbar.h"
 #include "platform/textcodec.h"
@@ -141,8 +142,7 @@ void StatusForm::placeControls()
 {
     const double dpi = ScreenDpi(this);
     const auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(width, dpi),
-                       TwipsToPixels(height, dpi));
+        PlaceInTwips(w, {left, top, width, height}, dpi);
     };
     place(m_imgSearching, kPictureLeft, kPictureTop, kPictureSize, kPictureSize);
     place(m_imgFound, kPictureLeft, kPictureTop, kPictureSize, kPictureSize);
@@ -370,13 +370,9 @@ bool StatusFormListener::keepPartialIndex()
 {
     if (m_form)
         m_form->showPendingReports();
-    MessageRequest question;
-    question.parent = m_form && !m_form->isHidden() ? m_form.get() : nullptr;
-    question.title = QStringLiteral("Open !ndex.htm File?");
-    question.text = QStringLiteral("Open !ndex.htm for what has been indexed thus far?");
-    question.icon = MessageIcon::Question;
-    question.buttons = MessageButtons::YesNo;
-    return ShowMessage(question) == MessageAnswer::Yes;
+    return AskYesNo(m_form && !m_form->isHidden() ? m_form.get() : nullptr,
+                    QStringLiteral("Open !ndex.htm File?"),
+                    QStringLiteral("Open !ndex.htm for what has been indexed thus far?"));
 }
 
 void StatusFormListener::lastTitleReport(std::string_view text)

@@ -2,6 +2,7 @@
 
 #include "gui/programcontext.h"
 #include "gui/userprompts.h"
+#include "gui/windowkit.h"
 #include "gui/windowlaunch.h"
 
 #include <QCoreApplication>
@@ -39,10 +40,9 @@ MessageRequest ToRequest(QWidget* owner, const MessageBoxText& message, MessageB
 {
     MessageRequest request;
     request.parent = owner;
-    request.title = QString::fromStdString(message.title);
+    request.title = Utf8ToText(message.title);
     // Paragraphs are joined with carriage returns; a message box breaks on "\n".
-    request.text =
-        QString::fromStdString(message.text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    request.text = Utf8ToText(message.text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     request.icon = ToMessageIcon(message.icon);
     request.buttons = buttons;
     return request;
@@ -55,9 +55,8 @@ bool WindowsUpdatePlatform::startProgram(const std::string& program, const std::
 {
     // The parameter string is one argument, exactly as built: the updater splits it
     // at " | " itself.
-    return QProcess::startDetached(QString::fromStdString(program),
-                                   {QString::fromStdString(parameters)},
-                                   QString::fromStdString(workingFolder));
+    return QProcess::startDetached(PathToText(program), {Utf8ToText(parameters)},
+                                   PathToText(workingFolder));
 }
 
 bool WindowsUpdatePlatform::openUrl(const std::string& url, bool ownedByMainWindow)
@@ -86,7 +85,7 @@ UpdateContext CurrentUpdateContext()
 {
     const std::string& folder = Program().programFolder();
     const std::string programName =
-        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+        TextToPath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     return UpdateContext::ForThisProgram(folder, folder + programName,
                                          LocaleFormats::FromProcessLocale());
 }

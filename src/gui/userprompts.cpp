@@ -1,12 +1,12 @@
 #include "gui/userprompts.h"
 
+#include "gui/windowkit.h"
 #include "platform/launcher.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -212,9 +212,9 @@ bool ShellOpen(const QString& pathOrUrl)
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
     // While it is waited for, the windows repaint; clicks and keys wait until it is over.
     const QuitDeferral deferral;
-    const LaunchOutcome outcome = RunLauncher(
-        QFile::encodeName(launcher).toStdString(), QFile::encodeName(target).toStdString(),
-        kLauncherWait, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    const LaunchOutcome outcome =
+        RunLauncher(TextToPath(launcher), TextToPath(target), kLauncherWait,
+                    [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     return outcome != LaunchOutcome::Failed;
 }
 

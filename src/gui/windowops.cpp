@@ -1,6 +1,7 @@
 #include "gui/windowops.h"
 
 #include "gui/programcontext.h"
+#include "gui/windowkit.h"
 #include "shell/sizeonlyplacement.h"
 #include "shell/twips.h"
 
@@ -20,10 +21,19 @@
 
 namespace tessaloom::gui {
 
+namespace {
+
+// The window's screen; the primary one while it has none (or without a window).
+const QScreen* ScreenOf(const QWidget* form)
+{
+    return form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
 double ScreenDpi(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
 
@@ -53,13 +63,13 @@ bool PositionsAreOurs()
 void runSlide(QWidget* form, const SlidePlan& plan)
 {
     if (!plan.soundBefore.empty())
-        PlaySoundFile(QString::fromStdString(plan.soundBefore));
+        PlaySoundFile(PathToText(plan.soundBefore));
     if (!PositionsAreOurs()) {
         // No motion to show; the sounds and the hiding keep their order.
         if (plan.hideAfter)
             form->hide();
         if (!plan.soundAfter.empty())
-            PlaySoundFile(QString::fromStdString(plan.soundAfter));
+            PlaySoundFile(PathToText(plan.soundAfter));
         return;
     }
     const double dpi = ScreenDpi(form);
@@ -78,7 +88,7 @@ void runSlide(QWidget* form, const SlidePlan& plan)
                    plan.finalTop ? TwipsToPixels(*plan.finalTop, dpi) : now.y());
     }
     if (!plan.soundAfter.empty())
-        PlaySoundFile(QString::fromStdString(plan.soundAfter));
+        PlaySoundFile(PathToText(plan.soundAfter));
 }
 
 // One sound being played; the player's thread marks it finished. Shared with
@@ -134,10 +144,7 @@ void WaitForSound(const SoundPlaying& playing)
 
 WindowRect WindowRectInTwips(const QWidget* form)
 {
-    const double dpi = ScreenDpi(form);
-    const QRect frame = form->frameGeometry();
-    return {PixelsToTwips(frame.x(), dpi), PixelsToTwips(frame.y(), dpi),
-            PixelsToTwips(frame.width(), dpi), PixelsToTwips(frame.height(), dpi)};
+    return RectInTwips(form->frameGeometry(), ScreenDpi(form));
 }
 
 void SetWindowRectInTwips(QWidget* form, const WindowRect& rect)
@@ -154,11 +161,10 @@ void SetWindowRectInTwips(QWidget* form, const WindowRect& rect)
 
 ScreenSize ScreenSizeInTwips(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     if (!screen)
         return {};
-    const double dpi = screen->logicalDotsPerInch();
+    const double dpi = ScreenDpi(form);
     const QSize size = screen->geometry().size();
     return {PixelsToTwips(size.width(), dpi), PixelsToTwips(size.height(), dpi)};
 }
@@ -167,23 +173,19 @@ void CentreForm(QWidget* form)
 {
     if (!PositionsAreOurs())
         return;
-    SetWindowRectInTwips(form,
-                         tessaloom::CentreForm(WindowRectInTwips(form), ScreenSizeInTwips(form)));
+    SetWindowRectInTwips(form, CentredRect(WindowRectInTwips(form), ScreenSizeInTwips(form)));
 }
 
 PlacementLimits PlacementLimitsOf(const QWidget* form)
 {
-    const QScreen* screen =
-        form && form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = ScreenOf(form);
     if (!screen || !form)
         return {};
-    const double dpi = screen->logicalDotsPerInch();
+    const double dpi = ScreenDpi(form);
     const QRect area = screen->availableGeometry();
     const QSize extra = form->frameGeometry().size() - form->geometry().size();
     const QSize least = form->minimumSize() + extra;
-    return {{PixelsToTwips(area.x(), dpi), PixelsToTwips(area.y(), dpi),
-             PixelsToTwips(area.width(), dpi), PixelsToTwips(area.height(), dpi)},
-            PixelsToTwips(least.width(), dpi),
+    return {RectInTwips(area, dpi), PixelsToTwips(least.width(), dpi),
             PixelsToTwips(least.height(), dpi)};
 }
 
@@ -198,28 +200,28 @@ void KeepWindowPlacement(QWidget* form, PlacementMode mode)
             SetWindowRectInTwips(form, rect);
         return;
     }
-    if (tessaloom::KeepWindowPlacement(rect, caption, mode, ScreenSizeInTwips(form),
-                                       Program().settingsPath(), PlacementLimitsOf(form)) &&
+    if (KeepPlacementRecord(rect, caption, mode, ScreenSizeInTwips(form), Program().settingsPath(),
+                            PlacementLimitsOf(form)) &&
         mode == PlacementMode::Restore)
         SetWindowRectInTwips(form, rect);
 }
 
 void SlideIn(QWidget* form, const QString& direction)
 {
-    runSlide(form, tessaloom::SlideIn(WindowRectInTwips(form), direction.toStdString(),
-                                      ScreenSizeInTwips(form)));
+    runSlide(form, SlideInPlan(WindowRectInTwips(form), direction.toStdString(),
+                               ScreenSizeInTwips(form)));
 }
 
 void SlideOut(QWidget* form, const QString& direction)
 {
-    runSlide(form, tessaloom::SlideOut(WindowRectInTwips(form), direction.toStdString(),
-                                       ScreenSizeInTwips(form)));
+    runSlide(form, SlideOutPlan(WindowRectInTwips(form), direction.toStdString(),
+                                ScreenSizeInTwips(form)));
 }
 
 void PlaySoundFile(const QString& fileName, int flags)
 {
     Q_UNUSED(flags); // every caller plays synchronously
-    const std::string path = SoundFilePath(Program().programFolder(), fileName.toStdString());
+    const std::string path = SoundFilePath(Program().programFolder(), TextToPath(fileName));
     if (path.empty())
         return;
     // Plays to the end as the callers expect (a slide-out moves only after its

@@ -49,7 +49,7 @@ std::vector<int> CountedRun(std::int64_t start, std::int64_t end, std::int64_t s
 
 } // namespace
 
-WindowRect CentreForm(const WindowRect& w, const ScreenSize& screen)
+WindowRect CentredRect(const WindowRect& w, const ScreenSize& screen)
 {
     WindowRect r = w;
     r.left = screen.width / 2 - w.width / 2;
@@ -118,7 +118,7 @@ PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& 
     return onScreen;
 }
 
-bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode mode,
+bool KeepPlacementRecord(WindowRect& w, std::string_view caption, PlacementMode mode,
                          const ScreenSize& screen, const std::string& settingsPath,
                          const PlacementLimits& limits)
 {
@@ -130,7 +130,7 @@ bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode 
     const std::string record =
         ReadSetting(kSectionGeneral, caption, kNotPreviouslyLoaded, settingsPath);
     if (record == kNotPreviouslyLoaded) {
-        w = CentreForm(w, screen);
+        w = CentredRect(w, screen);
         return true;
     }
     const WindowRect restored = ParsePlacement(record);
@@ -138,7 +138,7 @@ bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode 
         IsPlacementValid(restored, screen)
             ? FitRestoredPlacement(restored, LimitsOnScreen(limits, screen))
             : std::nullopt;
-    w = fits ? *fits : CentreForm(w, screen);
+    w = fits ? *fits : CentredRect(w, screen);
     return true;
 }
 
@@ -147,7 +147,7 @@ int NotedPosition(int value)
     return (value >= INT16_MIN && value <= INT16_MAX) ? value : 0;
 }
 
-SlidePlan SlideOut(const WindowRect& w, std::string_view direction, const ScreenSize& screen)
+SlidePlan SlideOutPlan(const WindowRect& w, std::string_view direction, const ScreenSize& screen)
 {
     SlidePlan plan;
     plan.soundBefore = kSlideOutSound;
@@ -173,7 +173,7 @@ SlidePlan SlideOut(const WindowRect& w, std::string_view direction, const Screen
     return plan;
 }
 
-SlidePlan SlideIn(const WindowRect& w, std::string_view direction, const ScreenSize& screen)
+SlidePlan SlideInPlan(const WindowRect& w, std::string_view direction, const ScreenSize& screen)
 {
     SlidePlan plan;
     const int targetLeft = NotedPosition(w.left);

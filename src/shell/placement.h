@@ -33,8 +33,8 @@ struct ScreenSize
     int height = 0;
 };
 
-/// `w` moved to the middle of the screen, its size unchanged (`CentreForm`).
-WindowRect CentreForm(const WindowRect& w, const ScreenSize& screen);
+/// `w` moved to the middle of the screen, its size unchanged (what `CentreForm` does).
+WindowRect CentredRect(const WindowRect& w, const ScreenSize& screen);
 
 /// False when the window lies almost wholly off the screen: its right or bottom
 /// edge short of the margin, or its left or top edge within the margin of the
@@ -72,7 +72,7 @@ std::optional<WindowRect> FitRestoredPlacement(const WindowRect& record,
 /// `limits` with an empty area taken as the whole of `screen`.
 PlacementLimits LimitsOnScreen(const PlacementLimits& limits, const ScreenSize& screen);
 
-/// What KeepWindowPlacement does with a window. The values are the numbers the
+/// What KeepPlacementRecord does with a window. The values are the numbers the
 /// placement modes always had.
 enum class PlacementMode
 {
@@ -80,7 +80,7 @@ enum class PlacementMode
     Save = 2
 };
 
-/// `KeepWindowPlacement`: Restore sets `w` from the record under `caption`, Save
+/// The record behind `KeepWindowPlacement`: Restore sets `w` from the record under `caption`, Save
 /// writes it. Nothing happens when `w` fails IsPlacementValid or the
 /// caption is blank. A missing record centres the window; a record that would put
 /// the window off this screen (saved on a larger one, or edited by hand) centres it
@@ -88,7 +88,7 @@ enum class PlacementMode
 /// restored record is fitted to `limits` (FitRestoredPlacement); one that cannot
 /// be fitted centres the window as a missing one does.
 /// Returns true when `w` was changed or the record written.
-bool KeepWindowPlacement(WindowRect& w, std::string_view caption, PlacementMode mode,
+bool KeepPlacementRecord(WindowRect& w, std::string_view caption, PlacementMode mode,
                          const ScreenSize& screen, const std::string& settingsPath,
                          const PlacementLimits& limits = {});
 
@@ -119,13 +119,13 @@ struct SlidePlan
 /// does not fit.
 int NotedPosition(int value);
 
-/// `SlideOut` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/25 of
+/// The steps of `SlideOut` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/25 of
 /// the screen per step; the window is hidden and put back where it was.
-SlidePlan SlideOut(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
+SlidePlan SlideOutPlan(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
 
-/// `SlideIn` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/50 of
+/// The steps of `SlideIn` in direction "UP", "DOWN", "LEFT" or "RIGHT" (any case), by 1/50 of
 /// the screen per step, ending exactly at the window's position before the slide.
-SlidePlan SlideIn(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
+SlidePlan SlideInPlan(const WindowRect& w, std::string_view direction, const ScreenSize& screen);
 
 /// Program folder + `fileName` when that file exists, else "" (silence).
 std::string SoundFilePath(const std::string& programFolder, std::string_view fileName);

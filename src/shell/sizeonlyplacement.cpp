@@ -30,7 +30,7 @@ bool KeepWindowSize(WindowRect& w, std::string_view caption, PlacementMode mode,
         w.height = fits->height;
         return true;
     }
-    WindowRect kept = CentreForm(w, screen);
+    WindowRect kept = CentredRect(w, screen);
     if (recorded) {
         WindowRect moved = w;
         moved.left = saved.left;

@@ -9,7 +9,7 @@
 // program can neither learn nor set a window's position there, only its size.
 namespace tessaloom {
 
-/// `KeepWindowPlacement` for a window whose position is unknown. Restore takes only
+/// KeepPlacementRecord for a window whose position is unknown. Restore takes only
 /// the width and height of the record under `caption` (the window stays wherever
 /// the compositor put it); Save writes the window's size with the
 /// position the record already holds, or the centred position when there is no

@@ -44,7 +44,6 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
 {
     DeleteOutcome outcome;
     if (confirmDeletions) {
-        outcome.asked = true;
         const ConfirmDeleteReply reply = confirm ? confirm() : ConfirmDeleteReply{};
         if (reply.answer != ConfirmDeleteAnswer::Dismissed && reply.doNotShowAgain)
             outcome.storeConfirmDeletionsOff = true;

@@ -33,10 +33,10 @@ using ConfirmDeleteFn = std::function<ConfirmDeleteReply()>;
 /// What a delete run did and what the window must do with its two lists.
 struct DeleteOutcome
 {
-    bool asked = false;     // the confirmation dialog was shown
     bool confirmed = false; // the run went on past the confirmation
-    /// The caller writes "False" under "Confirm Deletions" and keeps the
-    /// setting off in memory.
+    /// The dialog was left by Yes or No with "do not show again" ticked: the
+    /// caller writes "False" under "Confirm Deletions" and keeps the setting off
+    /// in memory. The dialog itself stores nothing.
     bool storeConfirmDeletionsOff = false;
 
     std::size_t filesDeleted = 0;

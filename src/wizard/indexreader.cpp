@@ -680,8 +680,8 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
     return list;
 }
 
-IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder,
-                        const std::filesystem::path& processFolder)
+IndexList FindAndReadIndex(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder,
+                           const std::filesystem::path& processFolder)
 {
     if (indexPath.empty() && !mainWindowFolder.empty()) {
         const std::filesystem::path candidate = mainWindowFolder / kIndexDocumentName;
@@ -699,9 +699,9 @@ IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& 
     return ReadIndexDocument(indexPath.resolved(processFolder));
 }
 
-IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder)
+IndexList FindAndReadIndex(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder)
 {
-    return LoadIndexList(indexPath, mainWindowFolder, ProcessCurrentFolder());
+    return FindAndReadIndex(indexPath, mainWindowFolder, ProcessCurrentFolder());
 }
 
 } // namespace tessaloom

@@ -194,10 +194,11 @@ IndexList ReadIndexDocument(const std::filesystem::path& document);
 /// `mainWindowFolder` if there is one (and keeps it in `indexPath`), else tells
 /// the caller to show the Open dialog. A relative `indexPath` is taken against
 /// `processFolder`.
-IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder,
-                        const std::filesystem::path& processFolder);
+IndexList FindAndReadIndex(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder,
+                           const std::filesystem::path& processFolder);
 
 /// The same against the process's current folder.
-IndexList LoadIndexList(IndexPathValue& indexPath, const std::filesystem::path& mainWindowFolder);
+IndexList FindAndReadIndex(IndexPathValue& indexPath,
+                           const std::filesystem::path& mainWindowFolder);
 
 } // namespace tessaloom

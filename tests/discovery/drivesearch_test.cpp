@@ -37,7 +37,7 @@ TEST(DriveSearch, StepsRunInOrderAndTheCounterIsResetPerVolumeOnly)
         // The list is in place by the time the combo reloads.
         EXPECT_EQ(ReadWholeFile(plan.folderListPath), P(dir, "vol2/f0/Cache") + "\r\n");
     };
-    const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
 
     // vol1 opens 31 folders and vol2 49 (root, 47, Cache): only the reset keeps
     // vol2 below 50, and only counting on without a reset lets the cache home's
@@ -66,7 +66,7 @@ TEST(DriveSearch, ListIsSortedWithoutCaseAndRepeatsAreWrittenOnce)
     plan.cacheHome = P(dir, "vol/home/.cache"); // found again from the cache home
     plan.folderListPath = dir / "folders.dat";
     RecordingView view;
-    const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
 
     EXPECT_EQ(view.found.size(), 7u);
     // "a/Cache" and "a/cache" differ only in case: the first in order stays.
@@ -95,7 +95,7 @@ TEST(DriveSearch, CancelStillWritesWhatWasFoundAndReloads)
     plan.folderListPath = dir / "folders.dat";
     RecordingView view;
     view.onFound = [&](const std::string&) { view.cancel(); };
-    const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
 
     ASSERT_EQ(view.found.size(), 1u);
     EXPECT_TRUE(result.cancelled);
@@ -114,7 +114,7 @@ TEST(DriveSearch, UnwritableListIsReportedAndTheSearchStillEnds)
     plan.volumes = {{P(dir, "vol"), "vol"}};
     plan.folderListPath = dir / "data/folders.dat";
     RecordingView view;
-    const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
     EXPECT_FALSE(result.written);
     EXPECT_FALSE(result.writeError.empty());
     EXPECT_EQ(result.folders, std::vector<std::string>{P(dir, "vol/Cache")});
@@ -122,7 +122,7 @@ TEST(DriveSearch, UnwritableListIsReportedAndTheSearchStillEnds)
 
     // No list path: nothing is written at all.
     plan.folderListPath.clear();
-    const DriveSearchResult dry = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult dry = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
     EXPECT_FALSE(dry.written);
     EXPECT_TRUE(dry.writeError.empty());
 }
@@ -148,7 +148,7 @@ TEST(DriveSearch, FindsTheCachesOfCurrentBrowsersUnderTheCacheHome)
     DriveSearchPlan plan;
     plan.cacheHome = P(dir, "home/.cache");
     RecordingView view;
-    const DriveSearchResult result = SearchDriveForFolders(plan, view, LocaleFormats::EnglishUS());
+    const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
     std::vector<std::string> expected;
     for (const std::string& sub : found) {
         expected.push_back(P(dir, "home/.cache/" + sub));

@@ -21,7 +21,7 @@ std::string P(const TestDir& dir, std::string_view relative)
 SuggestedList Load(const TestDir& dir, std::int32_t minimum, std::string_view pattern = "*.*",
                    const LocaleFormats& formats = LocaleFormats::EnglishUS())
 {
-    return LoadSuggestedList(dir / "folders.dat", minimum, pattern, formats);
+    return ReadSuggestedList(dir / "folders.dat", minimum, pattern, formats);
 }
 
 TEST(SuggestedList, MissingListLeavesTheComboAloneAndAnEmptyListShowsTheHeader)
@@ -128,7 +128,7 @@ TEST(SuggestedList, HostileLinesArePassedOver)
     dir.createFile("folders.dat", content);
 
     int yields = 0;
-    const SuggestedList list = LoadSuggestedList(dir / "folders.dat", 0, "*.*",
+    const SuggestedList list = ReadSuggestedList(dir / "folders.dat", 0, "*.*",
                                                  LocaleFormats::EnglishUS(), [&] { ++yields; });
     const std::string entry = "[Newest: 02/03/2001 | Files: 1] " + good;
     EXPECT_EQ(list.entries, (std::vector<std::string>{entry}));
@@ -149,7 +149,7 @@ TEST(SuggestedList, ARepeatedLineIsCountedOnce)
     // Each file examined is a yield: the cost grows with the lines and the
     // distinct folders' files, not with their product.
     int yields = 0;
-    const SuggestedList list = LoadSuggestedList(dir / "folders.dat", 0, "*.*",
+    const SuggestedList list = ReadSuggestedList(dir / "folders.dat", 0, "*.*",
                                                  LocaleFormats::EnglishUS(), [&] { ++yields; });
     EXPECT_EQ(list.entries,
               (std::vector<std::string>{"[Newest: 02/03/2001 | Files: 1] " + P(dir, "Cache"),

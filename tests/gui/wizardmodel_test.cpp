@@ -1,6 +1,6 @@
 // The wizard's row model under Qt's own model checker: every reset and removal the
 // delete runs make keeps the model consistent for the two list views over it.
-#include "gui/frmviewdeletewizard.h"
+#include "gui/wizardrowmodel.h"
 
 #include "wizard/deletefiles.h"
 

@@ -231,13 +231,17 @@ private slots:
         QFETCH(bool, kept);
         QFETCH(bool, storedOff);
 
+        // Asked by a delete run with nothing selected, which acts on the reply: the
+        // dialog itself stores nothing.
+        frmViewDeleteWizard* wizard = openWizard(1, true);
+        QVERIFY(wizard);
         Program().settings().confirmDeletions = true;
         gblDeleteConfirmed = !confirmed; // the dialog must set it either way
         ConfirmAnswerer answerer([&](frmConfirmDelete* dialog) {
             DoNotShowAgain(dialog)->setChecked(tick);
             PressKey(dialog, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
         });
-        frmConfirmDelete::Ask(nullptr);
+        wizard->MenuFileDeleteFiles_Click();
 
         QCOMPARE(answerer.shown, 1);
         QCOMPARE(gblDeleteConfirmed, confirmed);
@@ -246,6 +250,22 @@ private slots:
             QVERIFY(frmConfirmDelete::Kept()->isHidden());
         QCOMPARE(Program().settings().confirmDeletions, !storedOff);
         QCOMPARE(settingsText().find("Confirm Deletions=False") != std::string::npos, storedOff);
+    }
+
+    void confirmDialogOnlyReportsTheBox()
+    {
+        // The reply is the one channel of the answer: the dialog alone writes
+        // nothing, the run that asked does (confirmDialogKeys).
+        Program().settings().confirmDeletions = true;
+        ConfirmAnswerer ticked([](frmConfirmDelete* dialog) {
+            DoNotShowAgain(dialog)->setChecked(true);
+            PressKey(dialog, Qt::Key_N);
+        });
+        const ConfirmDeleteReply reply = frmConfirmDelete::Ask(nullptr);
+        QCOMPARE(ticked.shown, 1);
+        QVERIFY(reply.answer == ConfirmDeleteAnswer::No && reply.doNotShowAgain);
+        QVERIFY(Program().settings().confirmDeletions);
+        QVERIFY(settingsText().find("Confirm Deletions") == std::string::npos);
     }
 
     void confirmDialogIsKeptAfterYesAndMadeAnewAfterEsc()

@@ -51,32 +51,32 @@ TEST(Placement, ValidityMarginAtEachEdge)
         EXPECT_EQ(IsPlacementValid(c.w, kScreen), c.valid) << c.w.left << "," << c.w.top;
 }
 
-TEST(Placement, KeepWindowPlacementRestoresAndSaves)
+TEST(Placement, KeepPlacementRecordRestoresAndSaves)
 {
     TestDir dir;
     const std::string path = (dir / "TSL.INI").string();
 
     // Never saved: centred.
     WindowRect w{0, 0, 9000, 6000};
-    ASSERT_TRUE(KeepWindowPlacement(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
+    ASSERT_TRUE(KeepPlacementRecord(w, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(w, (WindowRect{9900, 5100, 9000, 6000}));
 
     // Saved under the caption, then put back as saved.
     WindowRect saved{-300, 1200, 9000, 6000};
-    ASSERT_TRUE(KeepWindowPlacement(saved, "Tessaloom", PlacementMode::Save, kScreen, path));
+    ASSERT_TRUE(KeepPlacementRecord(saved, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(ReadSetting("General", "Tessaloom", "", path), "-0000300000012000000900000006000");
-    WindowRect restored = CentreForm({0, 0, 5000, 5000}, kScreen);
-    ASSERT_TRUE(KeepWindowPlacement(restored, "Tessaloom", PlacementMode::Restore, kScreen, path));
+    WindowRect restored = CentredRect({0, 0, 5000, 5000}, kScreen);
+    ASSERT_TRUE(KeepPlacementRecord(restored, "Tessaloom", PlacementMode::Restore, kScreen, path));
     // Put back inside the screen: the part beyond its left edge moves in.
     EXPECT_EQ(restored, (WindowRect{0, 1200, 9000, 6000}));
 
     // Almost off the screen: the earlier record stays; blank captions do nothing.
     WindowRect offScreen{-9000, 1200, 8000, 6000};
-    EXPECT_FALSE(KeepWindowPlacement(offScreen, "Tessaloom", PlacementMode::Save, kScreen, path));
+    EXPECT_FALSE(KeepPlacementRecord(offScreen, "Tessaloom", PlacementMode::Save, kScreen, path));
     EXPECT_FALSE(
-        KeepWindowPlacement(offScreen, "Tessaloom", PlacementMode::Restore, kScreen, path));
+        KeepPlacementRecord(offScreen, "Tessaloom", PlacementMode::Restore, kScreen, path));
     EXPECT_EQ(offScreen, (WindowRect{-9000, 1200, 8000, 6000}));
-    EXPECT_FALSE(KeepWindowPlacement(saved, "   ", PlacementMode::Save, kScreen, path));
+    EXPECT_FALSE(KeepPlacementRecord(saved, "   ", PlacementMode::Save, kScreen, path));
     EXPECT_EQ(ReadSetting("General", "Tessaloom", "", path), "-0000300000012000000900000006000");
 
     // A record that this screen cannot show (a larger screen's, or hand-edited)
@@ -84,8 +84,8 @@ TEST(Placement, KeepWindowPlacementRestoresAndSaves)
     WriteSetting("General", "View/Delete Wizard", "00040000000010000000900000006000", path);
     WindowRect wizard{1000, 1000, 9000, 6000};
     ASSERT_TRUE(
-        KeepWindowPlacement(wizard, "View/Delete Wizard", PlacementMode::Restore, kScreen, path));
-    EXPECT_EQ(wizard, CentreForm({1000, 1000, 9000, 6000}, kScreen));
+        KeepPlacementRecord(wizard, "View/Delete Wizard", PlacementMode::Restore, kScreen, path));
+    EXPECT_EQ(wizard, CentredRect({1000, 1000, 9000, 6000}, kScreen));
 }
 
 TEST(Placement, RestoredRecordsFitTheAvailableArea)
@@ -118,10 +118,10 @@ TEST(Placement, RestoredRecordsFitTheAvailableArea)
     for (const auto& c : cases) {
         WriteSetting("General", "View/Delete Wizard", c.record, path);
         WindowRect w{0, 0, 9000, 6000};
-        ASSERT_TRUE(KeepWindowPlacement(w, "View/Delete Wizard", PlacementMode::Restore, kScreen,
+        ASSERT_TRUE(KeepPlacementRecord(w, "View/Delete Wizard", PlacementMode::Restore, kScreen,
                                         path, limits))
             << c.record;
-        EXPECT_EQ(w, c.restored.value_or(CentreForm({0, 0, 9000, 6000}, kScreen))) << c.record;
+        EXPECT_EQ(w, c.restored.value_or(CentredRect({0, 0, 9000, 6000}, kScreen))) << c.record;
     }
     // An area smaller than the least size: the least size, at the area's corner.
     EXPECT_EQ(FitRestoredPlacement({500, 500, 9000, 9000}, {{100, 200, 3000, 2000}, 6000, 4500}),
@@ -131,7 +131,7 @@ TEST(Placement, RestoredRecordsFitTheAvailableArea)
 TEST(Placement, SlideOutSteps)
 {
     const WindowRect w{2000, 1000, 5000, 2000};
-    const SlidePlan up = SlideOut(w, "UP", {15000, 10000});
+    const SlidePlan up = SlideOutPlan(w, "UP", {15000, 10000});
     EXPECT_EQ(up.soundBefore, "message2.wav");
     EXPECT_EQ(up.axis, SlideAxis::Top);
     EXPECT_EQ(up.positions, (std::vector<int>{1000, 600, 200, -200, -600, -1000, -1400, -1800}));
@@ -140,19 +140,19 @@ TEST(Placement, SlideOutSteps)
     EXPECT_EQ(up.finalTop, 1000);
     EXPECT_TRUE(up.soundAfter.empty());
 
-    const SlidePlan down = SlideOut(w, "down", {15000, 10000});
+    const SlidePlan down = SlideOutPlan(w, "down", {15000, 10000});
     EXPECT_EQ(down.positions.front(), 1000);
     EXPECT_EQ(down.positions.back(), 10200); // the last step not past height + 300
     EXPECT_EQ(down.positions.size(), 24u);
 
-    const SlidePlan left = SlideOut(w, "Left", {15000, 10000});
+    const SlidePlan left = SlideOutPlan(w, "Left", {15000, 10000});
     EXPECT_EQ(left.axis, SlideAxis::Left);
     EXPECT_EQ(left.positions, (std::vector<int>{2000, 1400, 800, 200, -400, -1000, -1600, -2200,
                                                 -2800, -3400, -4000, -4600}));
-    const SlidePlan right = SlideOut(w, "RIGHT", {15000, 10000});
+    const SlidePlan right = SlideOutPlan(w, "RIGHT", {15000, 10000});
     EXPECT_EQ(right.positions.back(), 14600);
 
-    const SlidePlan none = SlideOut(w, "sideways", {15000, 10000});
+    const SlidePlan none = SlideOutPlan(w, "sideways", {15000, 10000});
     EXPECT_EQ(none.axis, SlideAxis::None);
     EXPECT_TRUE(none.positions.empty());
     EXPECT_TRUE(none.hideAfter);
@@ -161,7 +161,7 @@ TEST(Placement, SlideOutSteps)
 TEST(Placement, SlideInSteps)
 {
     const WindowRect w{2000, 1000, 5000, 2000};
-    const SlidePlan down = SlideIn(w, "down", {15000, 10000});
+    const SlidePlan down = SlideInPlan(w, "down", {15000, 10000});
     EXPECT_EQ(down.axis, SlideAxis::Top);
     ASSERT_EQ(down.positions.size(), 16u); // -2000 to 1000 by 200
     EXPECT_EQ(down.positions.front(), -2000);
@@ -171,17 +171,17 @@ TEST(Placement, SlideInSteps)
     EXPECT_FALSE(down.hideAfter);
     EXPECT_TRUE(down.soundBefore.empty());
     EXPECT_EQ(down.soundAfter, "ClickBg.wav");
-    EXPECT_EQ(SlideIn(w, "DOWN", {15000, 10000}).positions, down.positions);
+    EXPECT_EQ(SlideInPlan(w, "DOWN", {15000, 10000}).positions, down.positions);
 
     // A step that does not land on the target: the final set puts it there.
-    const SlidePlan left = SlideIn(w, "LEFT", {15000, 10000});
+    const SlidePlan left = SlideInPlan(w, "LEFT", {15000, 10000});
     EXPECT_EQ(left.positions.front(), 15000);
     EXPECT_EQ(left.positions.back(), 2100);
     EXPECT_EQ(left.finalLeft, 2000);
-    EXPECT_EQ(SlideIn(w, "UP", {15000, 10000}).positions.front(), 10000);
-    EXPECT_EQ(SlideIn(w, "RIGHT", {15000, 10000}).positions.front(), -5000);
+    EXPECT_EQ(SlideInPlan(w, "UP", {15000, 10000}).positions.front(), 10000);
+    EXPECT_EQ(SlideInPlan(w, "RIGHT", {15000, 10000}).positions.front(), -5000);
 
-    const SlidePlan none = SlideIn(w, "", {15000, 10000});
+    const SlidePlan none = SlideInPlan(w, "", {15000, 10000});
     EXPECT_TRUE(none.positions.empty());
     EXPECT_FALSE(none.finalLeft);
     EXPECT_FALSE(none.finalTop);
@@ -196,10 +196,10 @@ TEST(Placement, NotedPositionsAreSixteenBit)
     EXPECT_EQ(NotedPosition(-32769), 0);
 
     const WindowRect farRight{40000, 1000, 5000, 2000};
-    const SlidePlan out = SlideOut(farRight, "UP", kScreen);
+    const SlidePlan out = SlideOutPlan(farRight, "UP", kScreen);
     EXPECT_EQ(out.finalLeft, 0);
     EXPECT_EQ(out.finalTop, 1000);
-    const SlidePlan in = SlideIn(farRight, "LEFT", kScreen);
+    const SlidePlan in = SlideInPlan(farRight, "LEFT", kScreen);
     EXPECT_EQ(in.positions.back(), 0);
     EXPECT_EQ(in.finalLeft, 0);
 }
@@ -208,15 +208,15 @@ TEST(Placement, DegenerateScreenStillEndsSoon)
 {
     const WindowRect w{2000, 1000, 5000, 2000};
     for (const ScreenSize screen : {ScreenSize{0, 0}, ScreenSize{10, 10}}) {
-        const SlidePlan out = SlideOut(w, "UP", screen);
+        const SlidePlan out = SlideOutPlan(w, "UP", screen);
         EXPECT_FALSE(out.positions.empty());
         EXPECT_LE(out.positions.size(), 10001u);
         EXPECT_GE(out.positions.back(), -2000);
-        const SlidePlan in = SlideIn(w, "RIGHT", screen);
+        const SlidePlan in = SlideInPlan(w, "RIGHT", screen);
         EXPECT_LE(in.positions.size(), 10001u);
         EXPECT_EQ(in.finalLeft, 2000);
     }
-    const SlidePlan tall = SlideOut({0, 0, 5000, 2000000000}, "UP", {10, 10});
+    const SlidePlan tall = SlideOutPlan({0, 0, 5000, 2000000000}, "UP", {10, 10});
     EXPECT_LE(tall.positions.size(), 10001u);
     EXPECT_GE(tall.positions.back(), -2000000000);
 }

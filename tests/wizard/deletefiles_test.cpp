@@ -82,9 +82,17 @@ TEST(DeleteSelectedFiles, ConfirmationDecidesWhetherToDelete)
         const auto& c = cases[i];
         IndexedFolder index(2);
         const std::string before = ReadWholeFile(index.document());
+        // The dialog is counted where it is called: whether the run asked is what
+        // the confirm function saw, not a flag the run could set without calling it.
+        int shown = 0;
+        const ConfirmDeleteFn counted = c.confirm ? ConfirmDeleteFn([&] {
+            ++shown;
+            return c.confirm();
+        })
+                                                  : nullptr;
         const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
-                                                      {0}, c.setting, c.confirm);
-        EXPECT_EQ(out.asked, c.asked) << i;
+                                                      {0}, c.setting, counted);
+        EXPECT_EQ(shown, c.asked && c.confirm ? 1 : 0) << i;
         EXPECT_EQ(out.confirmed, c.deletes) << i;
         EXPECT_EQ(out.storeConfirmDeletionsOff, c.storeOff) << i;
         EXPECT_EQ(index.has(0), !c.deletes) << i;

@@ -468,7 +468,7 @@ TEST(ReadIndexDocument, UnreadableDocumentGivesNoRowsAndAReason)
     }
 }
 
-TEST(LoadIndexList, FindsTheDocumentToRead)
+TEST(FindAndReadIndex, FindsTheDocumentToRead)
 {
     TestDir dir;
     dir.createFile("a/file", "x");
@@ -479,24 +479,24 @@ TEST(LoadIndexList, FindsTheDocumentToRead)
 
     // Nothing named and nothing in the main window's folder: the Open dialog.
     IndexPathValue path;
-    EXPECT_EQ(LoadIndexList(path, dir / "empty", dir / "a").status,
+    EXPECT_EQ(FindAndReadIndex(path, dir / "empty", dir / "a").status,
               IndexListStatus::OpenDialogNeeded);
     EXPECT_TRUE(path.empty());
 
     // Nothing named: the main window's folder's document, which is then kept.
-    IndexList list = LoadIndexList(path, dir / "b", dir / "a");
+    IndexList list = FindAndReadIndex(path, dir / "b", dir / "a");
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0].targetPath, (dir / "b/file").string());
     EXPECT_EQ(path.text(), (dir / "b/!ndex.htm").string());
 
     // The bare name the index build sets follows the process's current folder.
     path.set(std::string(kIndexDocumentName));
-    list = LoadIndexList(path, dir / "b", dir / "a");
+    list = FindAndReadIndex(path, dir / "b", dir / "a");
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.document, dir / "a/!ndex.htm");
     EXPECT_NE(list.rows[0].displayText.find("In A"), std::string::npos);
 
-    list = LoadIndexList(path, dir / "b", dir / "empty");
+    list = FindAndReadIndex(path, dir / "b", dir / "empty");
     EXPECT_EQ(list.status, IndexListStatus::Unreadable);
     EXPECT_TRUE(list.rows.empty());
 }
