@@ -14,9 +14,13 @@ namespace tessaloom {
 class LazyPictureScaler final : public records::PictureScaler
 {
 public:
-    std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override
+    void prepare() override
     {
         std::call_once(m_made, [this] { m_scaler.emplace(); });
+    }
+    std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override
+    {
+        prepare();
         return m_scaler->makeThumbnail(picture);
     }
 

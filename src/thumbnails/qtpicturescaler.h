@@ -7,7 +7,8 @@ namespace tessaloom {
 /// Thumbnails through QImageReader: a JPEG is decoded at a reduced size, other
 /// formats through Qt's image-format plugins (WebP, GIF, ICO, BMP, PNG, TIFF ...).
 /// SVG is left to the browser, which scales it without loss. Written as WebP
-/// where Qt can write it, else PNG (transparency) or JPEG.
+/// where Qt can write it, else PNG (transparency) or JPEG. Made on a thread that
+/// lives until the program ends (see PictureScaler::prepare).
 class QtPictureScaler final : public records::PictureScaler
 {
 public:
