@@ -575,6 +575,42 @@ bool CutLinkTargetFrom(std::string_view line, std::size_t from, std::string_view
     return true;
 }
 
+// The first "<" at or after `from`, or npos.
+std::size_t NextTagStart(std::string_view line, std::size_t from)
+{
+    const void* hit = std::memchr(line.data() + from, '<', line.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - line.data())
+               : std::string_view::npos;
+}
+
+// A page cell laid out as the program writes it, cut with a look at each "<"
+// after the target: the title's end is its first one, the date's end the first
+// after the date. Every "<" from the target to the date's end then begins one of
+// the fixed texts, none of them the picture marker, so only the rest of the line
+// must be searched for it. False, with `fields` unset, for any other line: the
+// general cutting decides then.
+bool CutPlainPageCell(std::string_view line, std::size_t afterTarget, EntryLineFields& fields)
+{
+    using namespace entryline;
+    if (!line.substr(afterTarget).starts_with(kTitleStart))
+        return false;
+    const std::size_t titleStart = afterTarget + kTitleStart.size();
+    const std::size_t titleEnd = NextTagStart(line, titleStart);
+    if (titleEnd == std::string_view::npos || !line.substr(titleEnd).starts_with(kLinkEnd) ||
+        !line.substr(titleEnd + kLinkEnd.size()).starts_with(kPageDateStart))
+        return false;
+    const std::size_t dateStart = titleEnd + kLinkEnd.size() + kPageDateStart.size();
+    const std::size_t dateEnd = NextTagStart(line, dateStart);
+    if (dateEnd == std::string_view::npos || !line.substr(dateEnd).starts_with(kDateEnd) ||
+        FindText(line, kImageMarker, dateEnd + kDateEnd.size(), kImageMarkerAnchor) !=
+            std::string_view::npos)
+        return false;
+    fields.image = false;
+    fields.title = TrimSpaces(line.substr(titleStart, titleEnd - titleStart));
+    fields.dateText = line.substr(dateStart, dateEnd - dateStart);
+    return true;
+}
+
 } // namespace
 
 bool CutLinkTarget(std::string_view line, std::string_view& target)
@@ -600,9 +636,13 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
     // taken for the real one that follows it.
     const std::size_t afterTarget = targetEnd + 1;
     // A picture cell the program wrote has its marker right after the link.
-    fields.image =
-        line.substr(targetEnd).starts_with(kPictureMarkers) ||
-        FindText(line, kImageMarker, afterTarget, kImageMarkerAnchor) != std::string_view::npos;
+    const bool pictureCell = line.substr(targetEnd).starts_with(kPictureMarkers);
+    if (!pictureCell && CutPlainPageCell(line, afterTarget, fields)) {
+        fields.target = target;
+        return true;
+    }
+    fields.image = pictureCell || FindText(line, kImageMarker, afterTarget, kImageMarkerAnchor) !=
+                                      std::string_view::npos;
     std::size_t searchFrom = afterTarget;
     if (!fields.image) {
         // Where the program's own lines have it, it is the first one there can be.
