@@ -107,6 +107,32 @@ constexpr std::pair<std::string_view, std::string_view> kNamedReferences[] = {
 };
 constexpr std::size_t kAmpIndex = 3;
 
+bool IsAscii(std::string_view text)
+{
+    std::uint64_t high = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        high |= word;
+    }
+    for (; at < text.size(); ++at)
+        high |= static_cast<unsigned char>(text[at]);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
+// IStartsWith for a short lower-case `prefix`, inlined: it runs at every "&".
+bool StartsWithFolded(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (AsciiLower(text[i]) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
 // The named reference whose name (what follows its "&") `name` begins with,
 // letter case ignored, among those from `first` on in the order; npos when none.
 std::size_t NamedReferenceAt(std::string_view name, std::size_t first = 0)
@@ -116,7 +142,7 @@ std::size_t NamedReferenceAt(std::string_view name, std::size_t first = 0)
     const char initial = AsciiLower(name[0]);
     for (std::size_t i = first; i < std::size(kNamedReferences); ++i) {
         const std::string_view reference = kNamedReferences[i].first;
-        if (reference[1] == initial && IStartsWith(name, reference.substr(1)))
+        if (reference[1] == initial && StartsWithFolded(name, reference.substr(1)))
             return i;
     }
     return std::string_view::npos;
@@ -129,19 +155,20 @@ std::size_t NamedReferenceAt(std::string_view name, std::size_t first = 0)
 // the "&" of an "&amp;" can form another one with the text after it: an "amp;"
 // there is replaced again, and of the rest only those later in the order than
 // "&amp;" are, as the earlier ones had their turn before it.
-std::size_t AppendReference(std::string& out, std::string_view text, bool& numericFollows)
+std::size_t AppendReference(std::string& out, std::string_view text, std::size_t& firstNumeric)
 {
     std::size_t taken = 1; // the "&"
     std::size_t found = NamedReferenceAt(text.substr(taken));
     if (found == kAmpIndex) {
         const std::string_view ampName = kNamedReferences[kAmpIndex].first.substr(1);
-        while (IStartsWith(text.substr(taken), ampName))
+        while (StartsWithFolded(text.substr(taken), ampName))
             taken += ampName.size();
         found = NamedReferenceAt(text.substr(taken), kAmpIndex + 1);
     }
     if (found == std::string_view::npos) {
         out += '&';
-        numericFollows = numericFollows || (taken < text.size() && text[taken] == '#');
+        if (firstNumeric == std::string::npos && taken < text.size() && text[taken] == '#')
+            firstNumeric = out.size() - 1;
         return taken;
     }
     out += kNamedReferences[found].second;
@@ -223,19 +250,11 @@ bool ReplaceReferenceInPlace(std::string& out, std::size_t start, std::size_t at
     return true;
 }
 
-// Decodes the first numeric reference of out[start..] and every occurrence of
-// it there. The usual one, "&#" and digits, goes in one pass; any other is left
-// to ReplaceAllText, which stays linear however the reference repeats itself.
-void DecodeFirstNumericReference(std::string& out, std::size_t start)
+// Decodes the first numeric reference of out[start..], whose "&#" is at `at`,
+// and every occurrence of it there. The usual one, "&#" and digits, goes in one pass; any other is
+// left to ReplaceAllText, which stays linear however the reference repeats itself.
+void DecodeFirstNumericReference(std::string& out, std::size_t start, std::size_t at)
 {
-    std::size_t at = start;
-    for (;; ++at) {
-        at = out.find('&', at);
-        if (at == std::string::npos || at + 1 >= out.size())
-            return;
-        if (out[at + 1] == '#')
-            break;
-    }
     const std::size_t semicolon = out.find(';', at);
     if (semicolon == std::string::npos)
         return;
@@ -267,12 +286,12 @@ void AppendDecodedTitle(std::string& out, std::string_view rawTitle)
     std::string_view title = trimmed;
     // Every reference is plain ASCII, so decoding for display first is safe, and
     // the references then put in their characters as UTF-8 already.
-    if (!IsValidUtf8(trimmed)) {
+    if (!IsAscii(trimmed) && !IsValidUtf8(trimmed)) {
         converted = ToDisplayUtf8(trimmed);
         title = converted;
     }
     const std::size_t start = out.size();
-    bool numericFollows = false;
+    std::size_t firstNumeric = std::string::npos; // where the first "&#" was put in
     for (std::size_t i = 0;;) {
         const void* hit = std::memchr(title.data() + i, '&', title.size() - i);
         const std::size_t amp =
@@ -281,10 +300,10 @@ void AppendDecodedTitle(std::string& out, std::string_view rawTitle)
         out.append(title.substr(i, amp - i));
         if (amp == title.size())
             break;
-        i = amp + AppendReference(out, title.substr(amp), numericFollows);
+        i = amp + AppendReference(out, title.substr(amp), firstNumeric);
     }
-    if (numericFollows)
-        DecodeFirstNumericReference(out, start);
+    if (firstNumeric != std::string::npos)
+        DecodeFirstNumericReference(out, start, firstNumeric);
 }
 
 // The first `needle` in `hay` at or after `from`. The candidates are the places
@@ -698,23 +717,29 @@ void AppendDisplayText(std::string& text, std::string_view rawDateText,
     std::string decoded;
     std::string_view date = rawDateText;
     std::size_t width = date.size(); // the usual date text is ASCII: a byte a character
-    if (!std::all_of(date.begin(), date.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (!IsAscii(date)) {
         if (!IsValidUtf8(date)) {
             decoded = ToDisplayUtf8(date);
             date = decoded;
         }
         width = CharCount(date);
     }
-    if (width == 17) {
-        text += ' ';
-        ++width;
-    }
-    text += date;
-    if (width < kDateColumnWidth)
-        text.append(kDateColumnWidth - width, ' ');
-    text += '\t';
-    text += decodedTitle;
+    const std::size_t lead = width == 17 ? 1 : 0;
+    width += lead;
+    const std::size_t padding = width < kDateColumnWidth ? kDateColumnWidth - width : 0;
+    // Sized once and filled in place: this runs for every row.
+    const std::size_t at = text.size();
+    text.resize(at + lead + date.size() + padding + 1 + decodedTitle.size());
+    char* out = text.data() + at;
+    if (lead != 0)
+        *out++ = ' ';
+    if (!date.empty())
+        out = static_cast<char*>(std::memcpy(out, date.data(), date.size())) + date.size();
+    std::memset(out, ' ', padding);
+    out += padding;
+    *out++ = '\t';
+    if (!decodedTitle.empty())
+        std::memcpy(out, decodedTitle.data(), decodedTitle.size());
 }
 
 bool IndexFieldSplitter::feed(std::string_view bytes, const FieldFn& onField)
