@@ -107,6 +107,7 @@ constexpr std::pair<std::string_view, std::string_view> kNamedReferences[] = {
 };
 constexpr std::size_t kAmpIndex = 3;
 
+// Whether every byte of `text` is below 0x80, eight at a time.
 bool IsAscii(std::string_view text)
 {
     std::uint64_t high = 0;
@@ -251,8 +252,9 @@ bool ReplaceReferenceInPlace(std::string& out, std::size_t start, std::size_t at
 }
 
 // Decodes the first numeric reference of out[start..], whose "&#" is at `at`,
-// and every occurrence of it there. The usual one, "&#" and digits, goes in one pass; any other is
-// left to ReplaceAllText, which stays linear however the reference repeats itself.
+// and every occurrence of it there. The usual one, "&#" and digits, goes in one
+// pass; any other is left to ReplaceAllText, which stays linear however the
+// reference repeats itself.
 void DecodeFirstNumericReference(std::string& out, std::size_t start, std::size_t at)
 {
     const std::size_t semicolon = out.find(';', at);
@@ -351,11 +353,12 @@ static_assert(entryline::kImageMarker[kImageMarkerAnchor] == 'm' &&
               entryline::kDateEnd[kDateEndAnchor] == 'D');
 
 // Turns the fields of a document into rows, until the rows grow too large. The
-// files are tested a batch at a time: the batch's tests are announced first
-// (`ahead`), so that a lookup table can have their places fetched from memory
-// together rather than waiting on each in turn. A waiting row's texts are kept
-// in a scratch buffer reused for every batch, as the field they come from may
-// be gone by then; only the rows whose files are there reach the list's store.
+// files are tested a batch at a time, and each row's test is announced
+// (`ahead`) as soon as the row is cut, so that a lookup table can have the
+// batch's places fetched from memory meanwhile rather than wait on each in
+// turn. A waiting row's texts are kept in a scratch buffer reused for every
+// batch, as the field they come from may be gone by then; only the rows whose
+// files are there reach the list's store.
 class RowCollector
 {
 public:
