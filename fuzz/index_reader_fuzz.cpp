@@ -2,7 +2,8 @@
 // Besides crashes and hangs it checks what the wizard relies on: every row names
 // a plain file of the document's folder, and its display text is valid UTF-8.
 // It also checks that splitting into fields does not depend on how the input
-// arrives in pieces.
+// arrives in pieces, and that a title decodes as its plain definition says.
+#include "../tests/support/titledefinition.h"
 #include "platform/textcodec.h"
 #include "wizard/indexfolder.h"
 #include "wizard/indexreader.h"
@@ -53,6 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (Fields(text, pieceSize) != Fields(text, text.size() + 1))
+        __builtin_trap();
+
+    // The whole input taken as one title: the reader's one-pass decoding against
+    // the definition, replacement by replacement.
+    if (tessaloom::DecodeTitle(text) != tessaloom::test::TitleByDefinition(text))
         __builtin_trap();
     return 0;
 }

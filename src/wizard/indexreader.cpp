@@ -15,6 +15,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessaloom {
 
 namespace {
@@ -29,15 +33,43 @@ constexpr std::size_t kShortestEntryLine =
     entryline::kPrefix.size() + entryline::kTargetOffset + entryline::kTargetEnd.size() +
     entryline::kDateStart.size() + entryline::kDateEnd.size();
 
-// Finds the comma, CR and LF of one piece in turn. Each kind is searched ahead
-// once and kept until passed, so a piece full of commas is still scanned in
-// linear time.
+// Finds the comma, CR and LF of one piece in turn.
 class SeparatorFinder
 {
 public:
     explicit SeparatorFinder(std::string_view bytes) : m_bytes(bytes) {}
 
-    /// The first separator at or after `from`, or the end of the piece.
+#if defined(__SSE2__)
+    /// The first separator at or after `from`, or the end of the piece. The
+    /// three are looked for together, sixteen bytes at a time: an entry line
+    /// ends in CR LF, and a search per kind would read each line twice.
+    std::size_t next(std::size_t from) const
+    {
+        const char* const data = m_bytes.data();
+        const std::size_t size = m_bytes.size();
+        const __m128i comma = _mm_set1_epi8(',');
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i lf = _mm_set1_epi8('\n');
+        std::size_t at = from;
+        for (; at + 16 <= size; at += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            const __m128i hits =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, cr)),
+                             _mm_cmpeq_epi8(bytes, lf));
+            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+            if (mask != 0)
+                return at + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+        for (; at < size; ++at) {
+            if (data[at] == ',' || data[at] == '\r' || data[at] == '\n')
+                return at;
+        }
+        return size;
+    }
+#else
+    /// The first separator at or after `from`, or the end of the piece. Each
+    /// kind is searched ahead once and kept until passed, so a piece full of
+    /// commas is still scanned in linear time.
     std::size_t next(std::size_t from)
     {
         return std::min(
@@ -56,13 +88,18 @@ private:
     }
 
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    std::string_view m_bytes;
     std::size_t m_lf = kUnknown;
     std::size_t m_comma = kUnknown;
     std::size_t m_cr = kUnknown;
+#endif
+
+private:
+    std::string_view m_bytes;
 };
 
-// The named references, replaced in this order.
+// The named references, in the order they are replaced. Each is "&", letters and
+// ";": two never overlap, and no character put in for one is "&", a letter or
+// ";", so none forms a new reference, except the "&" that "&amp;" leaves.
 constexpr std::pair<std::string_view, std::string_view> kNamedReferences[] = {
     {"&nbsp;", " "},     {"&lt;", "<"},        {"&gt;", ">"},
     {"&amp;", "&"},      {"&cent;", "\u00A2"}, {"&deg;", "\u00B0"},
@@ -70,24 +107,73 @@ constexpr std::pair<std::string_view, std::string_view> kNamedReferences[] = {
 };
 constexpr std::size_t kAmpIndex = 3;
 
-// Bit i set when `text` holds the named reference i, letter case ignored: one pass
-// over the "&"s, where a replace-all per reference would search the whole text.
-unsigned NamedReferencesIn(std::string_view text)
+// Whether every byte of `text` is below 0x80, eight at a time.
+bool IsAscii(std::string_view text)
 {
-    unsigned found = 0;
-    for (std::size_t at = text.find('&'); at != std::string_view::npos;
-         at = text.find('&', at + 1)) {
-        const std::string_view rest = text.substr(at);
-        if (rest.size() < 4)
-            break;
-        const char second = AsciiLower(rest[1]);
-        for (std::size_t i = 0; i < std::size(kNamedReferences); ++i) {
-            const std::string_view reference = kNamedReferences[i].first;
-            if (reference[1] == second && IStartsWith(rest, reference))
-                found |= 1U << i;
-        }
+    std::uint64_t high = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        high |= word;
     }
-    return found;
+    for (; at < text.size(); ++at)
+        high |= static_cast<unsigned char>(text[at]);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
+// IStartsWith for a short lower-case `prefix`, inlined: it runs at every "&".
+bool StartsWithFolded(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (AsciiLower(text[i]) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+// The named reference whose name (what follows its "&") `name` begins with,
+// letter case ignored, among those from `first` on in the order; npos when none.
+std::size_t NamedReferenceAt(std::string_view name, std::size_t first = 0)
+{
+    if (name.size() < 3)
+        return std::string_view::npos;
+    const char initial = AsciiLower(name[0]);
+    for (std::size_t i = first; i < std::size(kNamedReferences); ++i) {
+        const std::string_view reference = kNamedReferences[i].first;
+        if (reference[1] == initial && StartsWithFolded(name, reference.substr(1)))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// Puts in the reference that `text` begins with (at an "&") and returns how much
+// of `text` it took; an "&" that begins none is put in as it is. This gives what
+// replacing each named reference in turn all over the title gives: their
+// occurrences in the title are apart, so each is replaced where it stands. Only
+// the "&" of an "&amp;" can form another one with the text after it: an "amp;"
+// there is replaced again, and of the rest only those later in the order than
+// "&amp;" are, as the earlier ones had their turn before it.
+std::size_t AppendReference(std::string& out, std::string_view text, std::size_t& firstNumeric)
+{
+    std::size_t taken = 1; // the "&"
+    std::size_t found = NamedReferenceAt(text.substr(taken));
+    if (found == kAmpIndex) {
+        const std::string_view ampName = kNamedReferences[kAmpIndex].first.substr(1);
+        while (StartsWithFolded(text.substr(taken), ampName))
+            taken += ampName.size();
+        found = NamedReferenceAt(text.substr(taken), kAmpIndex + 1);
+    }
+    if (found == std::string_view::npos) {
+        out += '&';
+        if (firstNumeric == std::string::npos && taken < text.size() && text[taken] == '#')
+            firstNumeric = out.size() - 1;
+        return taken;
+    }
+    out += kNamedReferences[found].second;
+    return taken + kNamedReferences[found].first.size() - 1;
 }
 
 // -1 unless `digits` is a decimal number from 0 to 255.
@@ -106,21 +192,120 @@ int SmallDecimal(std::string_view digits)
     return value;
 }
 
-void DecodeFirstNumericReference(std::string& title)
+bool IsDigit(char c)
 {
-    const std::size_t start = title.find("&#");
-    if (start == std::string::npos)
-        return;
-    const std::size_t semicolon = title.find(';', start);
+    return c >= '0' && c <= '9';
+}
+
+// A character that an "&#digits;" may be made of.
+bool InNumericReference(char c)
+{
+    return c == '&' || c == '#' || c == ';' || IsDigit(c);
+}
+
+// Whether removing an "&#digits;" between `before` and `after` could let them
+// join into another: one of those ends with "&", "#" or a digit, and the other
+// begins with "#", a digit or ";". A title's edge (0) joins nothing.
+bool MayJoin(char before, char after)
+{
+    return (before == '&' || before == '#' || IsDigit(before)) &&
+           (after == '#' || after == ';' || IsDigit(after));
+}
+
+// Replaces every occurrence of `reference` in out[start..] by `character` the
+// way ReplaceAllText does, which the caller has made sure can be done in one
+// pass from `at`, the first occurrence, as long as each removal leaves no
+// neighbours that may join. False, with the text so far replaced still a valid
+// step of the replacing, when it meets neighbours that may.
+bool ReplaceReferenceInPlace(std::string& out, std::size_t start, std::size_t at,
+                             std::string_view reference, std::string_view character)
+{
+    char* const text = out.data();
+    const std::size_t size = out.size();
+    std::size_t write = at;
+    std::size_t read = at;
+    while (read < size) {
+        // out[read..] begins with an occurrence here.
+        const std::size_t past = read + reference.size();
+        if (character.empty() &&
+            MayJoin(write > start ? text[write - 1] : '\0', past < size ? text[past] : '\0')) {
+            out.erase(write, read - write);
+            return false;
+        }
+        std::memcpy(text + write, character.data(), character.size());
+        write += character.size();
+        read = past;
+        std::size_t next = read;
+        while (next < size) {
+            const void* hit = std::memchr(text + next, '&', size - next);
+            next = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : size;
+            if (next == size || std::string_view(text + next, size - next).starts_with(reference))
+                break;
+            ++next;
+        }
+        std::memmove(text + write, text + read, next - read);
+        write += next - read;
+        read = next;
+    }
+    out.resize(write);
+    return true;
+}
+
+// Decodes the first numeric reference of out[start..], whose "&#" is at `at`,
+// and every occurrence of it there. The usual one, "&#" and digits, goes in one
+// pass; any other is left to ReplaceAllText, which stays linear however the
+// reference repeats itself.
+void DecodeFirstNumericReference(std::string& out, std::size_t start, std::size_t at)
+{
+    const std::size_t semicolon = out.find(';', at);
     if (semicolon == std::string::npos)
         return;
-    const std::string reference = title.substr(start, semicolon - start + 1);
-    const int code = SmallDecimal(std::string_view(reference).substr(2, reference.size() - 3));
+    const std::string reference = out.substr(at, semicolon - at + 1);
+    const std::string_view digits = std::string_view(reference).substr(2, reference.size() - 3);
+    const int code = SmallDecimal(digits);
     // "&#0;" goes like a reference that is no character: a NUL would cut the row
     // short wherever it is shown.
     const std::string character =
         code <= 0 ? std::string() : Windows1252ToUtf8(static_cast<unsigned char>(code));
+    // A character of the reference's own may form it again: then the general way.
+    // (The character, at most 3 bytes, is always shorter, so the text only shrinks.)
+    const bool onePass = std::all_of(digits.begin(), digits.end(), IsDigit) &&
+                         character.size() < reference.size() &&
+                         (character.size() != 1 || !InNumericReference(character[0]));
+    if (onePass && ReplaceReferenceInPlace(out, start, at, reference, character))
+        return;
+    std::string title = out.substr(start);
     ReplaceAllText(title, reference, character);
+    out.resize(start);
+    out += title;
+}
+
+// Appends the title as shown to `out`: what DecodeTitle returns.
+void AppendDecodedTitle(std::string& out, std::string_view rawTitle)
+{
+    const std::string_view trimmed = TrimSpaces(rawTitle);
+    std::string converted;
+    std::string_view title = trimmed;
+    // Every reference is plain ASCII, so decoding for display first is safe, and
+    // the references then put in their characters as UTF-8 already.
+    if (!IsAscii(trimmed) && !IsValidUtf8(trimmed)) {
+        converted = ToDisplayUtf8(trimmed);
+        title = converted;
+    }
+    const std::size_t start = out.size();
+    std::size_t firstNumeric = std::string::npos; // where the first "&#" was put in
+    for (std::size_t i = 0;;) {
+        const void* hit = std::memchr(title.data() + i, '&', title.size() - i);
+        const std::size_t amp =
+            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - title.data())
+                : title.size();
+        out.append(title.substr(i, amp - i));
+        if (amp == title.size())
+            break;
+        i = amp + AppendReference(out, title.substr(amp), firstNumeric);
+    }
+    if (firstNumeric != std::string::npos)
+        DecodeFirstNumericReference(out, start, firstNumeric);
 }
 
 // The first `needle` in `hay` at or after `from`. The candidates are the places
@@ -168,11 +353,12 @@ static_assert(entryline::kImageMarker[kImageMarkerAnchor] == 'm' &&
               entryline::kDateEnd[kDateEndAnchor] == 'D');
 
 // Turns the fields of a document into rows, until the rows grow too large. The
-// files are tested a batch at a time: the batch's tests are announced first
-// (`ahead`), so that a lookup table can have their places fetched from memory
-// together rather than waiting on each in turn. A waiting row's texts are kept
-// in a scratch buffer reused for every batch, as the field they come from may
-// be gone by then; only the rows whose files are there reach the list's store.
+// files are tested a batch at a time, and each row's test is announced
+// (`ahead`) as soon as the row is cut, so that a lookup table can have the
+// batch's places fetched from memory meanwhile rather than wait on each in
+// turn. A waiting row's texts are kept in a scratch buffer reused for every
+// batch, as the field they come from may be gone by then; only the rows whose
+// files are there reach the list's store.
 class RowCollector
 {
 public:
@@ -203,19 +389,18 @@ public:
             return;
         Pending row;
         row.display = m_scratch.size();
-        // Most titles hold no reference and are valid UTF-8: they are shown as
-        // written, without a decoded copy of their own.
-        const std::string_view trimmed = TrimSpaces(fields.title);
-        if (fields.image)
-            AppendDisplayText(m_scratch, fields.dateText, "Image");
-        else if (trimmed.find('&') == std::string_view::npos && IsValidUtf8(trimmed))
-            AppendDisplayText(m_scratch, fields.dateText, trimmed);
-        else
-            AppendDisplayText(m_scratch, fields.dateText, DecodeTitle(fields.title));
+        // The title is decoded straight into the row's text, without a copy of its own.
+        AppendDisplayText(m_scratch, fields.dateText, fields.image ? "Image" : "");
+        if (!fields.image)
+            AppendDecodedTitle(m_scratch, fields.title);
         row.name = m_scratch.size();
         m_scratch += name;
         row.end = m_scratch.size();
         m_pending.push_back(row);
+        // Announced as soon as it is known, so that its place is fetched while the
+        // rest of the batch is cut.
+        if (m_ahead)
+            m_ahead(std::string_view(m_scratch).substr(row.name, row.end - row.name));
         if (m_pending.size() >= kBatch)
             settle();
     }
@@ -224,10 +409,6 @@ public:
     void settle()
     {
         const std::string_view scratch = m_scratch;
-        if (m_ahead) {
-            for (const Pending& row : m_pending)
-                m_ahead(scratch.substr(row.name, row.end - row.name));
-        }
         for (const Pending& row : m_pending) {
             if (m_full)
                 break; // the rows after the one that filled the list are not taken
@@ -416,6 +597,42 @@ bool CutLinkTargetFrom(std::string_view line, std::size_t from, std::string_view
     return true;
 }
 
+// The first "<" at or after `from`, or npos.
+std::size_t NextTagStart(std::string_view line, std::size_t from)
+{
+    const void* hit = std::memchr(line.data() + from, '<', line.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - line.data())
+               : std::string_view::npos;
+}
+
+// A page cell laid out as the program writes it, cut with a look at each "<"
+// after the target: the title's end is its first one, the date's end the first
+// after the date. Every "<" from the target to the date's end then begins one of
+// the fixed texts, none of them the picture marker, so only the rest of the line
+// must be searched for it. False, with `fields` unset, for any other line: the
+// general cutting decides then.
+bool CutPlainPageCell(std::string_view line, std::size_t afterTarget, EntryLineFields& fields)
+{
+    using namespace entryline;
+    if (!line.substr(afterTarget).starts_with(kTitleStart))
+        return false;
+    const std::size_t titleStart = afterTarget + kTitleStart.size();
+    const std::size_t titleEnd = NextTagStart(line, titleStart);
+    if (titleEnd == std::string_view::npos || !line.substr(titleEnd).starts_with(kLinkEnd) ||
+        !line.substr(titleEnd + kLinkEnd.size()).starts_with(kPageDateStart))
+        return false;
+    const std::size_t dateStart = titleEnd + kLinkEnd.size() + kPageDateStart.size();
+    const std::size_t dateEnd = NextTagStart(line, dateStart);
+    if (dateEnd == std::string_view::npos || !line.substr(dateEnd).starts_with(kDateEnd) ||
+        FindText(line, kImageMarker, dateEnd + kDateEnd.size(), kImageMarkerAnchor) !=
+            std::string_view::npos)
+        return false;
+    fields.image = false;
+    fields.title = TrimSpaces(line.substr(titleStart, titleEnd - titleStart));
+    fields.dateText = line.substr(dateStart, dateEnd - dateStart);
+    return true;
+}
+
 } // namespace
 
 bool CutLinkTarget(std::string_view line, std::string_view& target)
@@ -441,9 +658,13 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
     // taken for the real one that follows it.
     const std::size_t afterTarget = targetEnd + 1;
     // A picture cell the program wrote has its marker right after the link.
-    fields.image =
-        line.substr(targetEnd).starts_with(kPictureMarkers) ||
-        FindText(line, kImageMarker, afterTarget, kImageMarkerAnchor) != std::string_view::npos;
+    const bool pictureCell = line.substr(targetEnd).starts_with(kPictureMarkers);
+    if (!pictureCell && CutPlainPageCell(line, afterTarget, fields)) {
+        fields.target = target;
+        return true;
+    }
+    fields.image = pictureCell || FindText(line, kImageMarker, afterTarget, kImageMarkerAnchor) !=
+                                      std::string_view::npos;
     std::size_t searchFrom = afterTarget;
     if (!fields.image) {
         // Where the program's own lines have it, it is the first one there can be.
@@ -480,22 +701,8 @@ bool CutEntryLine(std::string_view line, EntryLineFields& fields)
 
 std::string DecodeTitle(std::string_view rawTitle)
 {
-    // Decoding for display first is safe because every reference is plain ASCII,
-    // and it lets the references put in their characters already as UTF-8.
-    std::string title = ToDisplayUtf8(TrimSpaces(rawTitle));
-    if (title.find('&') == std::string::npos)
-        return title;
-    // Replacing a reference by its character never makes a new one, except for
-    // the "&" that "&amp;" leaves, so the references are looked for again only then.
-    unsigned present = NamedReferencesIn(title);
-    for (std::size_t i = 0; i < std::size(kNamedReferences); ++i) {
-        if ((present & (1U << i)) == 0)
-            continue;
-        ReplaceAllText(title, kNamedReferences[i].first, kNamedReferences[i].second);
-        if (i == kAmpIndex)
-            present = NamedReferencesIn(title);
-    }
-    DecodeFirstNumericReference(title);
+    std::string title;
+    AppendDecodedTitle(title, rawTitle);
     return title;
 }
 
@@ -513,23 +720,29 @@ void AppendDisplayText(std::string& text, std::string_view rawDateText,
     std::string decoded;
     std::string_view date = rawDateText;
     std::size_t width = date.size(); // the usual date text is ASCII: a byte a character
-    if (!std::all_of(date.begin(), date.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (!IsAscii(date)) {
         if (!IsValidUtf8(date)) {
             decoded = ToDisplayUtf8(date);
             date = decoded;
         }
         width = CharCount(date);
     }
-    if (width == 17) {
-        text += ' ';
-        ++width;
-    }
-    text += date;
-    if (width < kDateColumnWidth)
-        text.append(kDateColumnWidth - width, ' ');
-    text += '\t';
-    text += decodedTitle;
+    const std::size_t lead = width == 17 ? 1 : 0;
+    width += lead;
+    const std::size_t padding = width < kDateColumnWidth ? kDateColumnWidth - width : 0;
+    // Sized once and filled in place: this runs for every row.
+    const std::size_t at = text.size();
+    text.resize(at + lead + date.size() + padding + 1 + decodedTitle.size());
+    char* out = text.data() + at;
+    if (lead != 0)
+        *out++ = ' ';
+    if (!date.empty())
+        out = static_cast<char*>(std::memcpy(out, date.data(), date.size())) + date.size();
+    std::memset(out, ' ', padding);
+    out += padding;
+    *out++ = '\t';
+    if (!decodedTitle.empty())
+        std::memcpy(out, decodedTitle.data(), decodedTitle.size());
 }
 
 bool IndexFieldSplitter::feed(std::string_view bytes, const FieldFn& onField)

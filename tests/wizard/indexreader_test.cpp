@@ -83,6 +83,34 @@ TEST(CutEntryLine, CutsBothCellShapes)
     EXPECT_TRUE(f.image);
 }
 
+// A page cell is cut by its "<"s where it has the program's own layout; a "<"
+// anywhere else, or the picture marker after the cell, sends it the general way.
+TEST(CutEntryLine, PageCellsWithStrayTagsAreCutLikeAnyOther)
+{
+    const struct
+    {
+        std::string line;
+        bool image;
+        std::string title;
+        std::string date;
+    } cases[] = {
+        {Cell("x", "T", "d"), false, "T", "d"},
+        {Cell("x", "T", "d") + "<img src=y>", true, "", "d"},
+        {Cell("x", "T", "d<img src=q>"), true, "", "d<img src=q>"},
+        {Cell("x", "a<b", "d"), false, "a<b", "d"},
+        {Cell("x", "a</a>b", "d"), false, "a", "d"},
+        {Cell("x", "T", "d<i>"), false, "T", "d<i>"},
+    };
+    for (const auto& c : cases) {
+        EntryLineFields f;
+        ASSERT_TRUE(CutEntryLine(c.line, f)) << c.line;
+        EXPECT_EQ(f.target, "x") << c.line;
+        EXPECT_EQ(f.image, c.image) << c.line;
+        EXPECT_EQ(f.title, c.title) << c.line;
+        EXPECT_EQ(f.dateText, c.date) << c.line;
+    }
+}
+
 TEST(CutEntryLine, PassesOverLinesThatAreNotWholeEntries)
 {
     const std::string good = Cell("n", "t", "d");
