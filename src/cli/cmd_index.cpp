@@ -157,11 +157,13 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     if (readRecords)
         request.pictureScaler = &scaler;
     request.formats = LocaleFormats::FromProcessLocale();
-    std::string error;
-    if (!ListMatchingFiles(request.folder, pattern, request.fileNames, &error)) {
-        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(error) << "\n";
+    Result<std::vector<std::string>> listed = ListMatchingFiles(request.folder, pattern);
+    if (!listed) {
+        streams.err << "tessaloom-cli index: cannot read folder "
+                    << TerminalText(listed.error().message) << "\n";
         return kExitUsage;
     }
+    request.fileNames = std::move(listed).value();
 
     TerminalProgress progress(streams.err, streams.errIsTerminal && !quiet);
     const IndexOutcome outcome = CreateIndex(request, progress);

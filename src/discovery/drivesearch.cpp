@@ -95,8 +95,11 @@ DriveSearchResult SearchDriveForFolders(const DriveSearchPlan& plan, FoldersSear
     result.cancelled = observer.cancelled();
     result.folders = SortFoundFolders(std::move(observer.found()));
     if (!plan.folderListPath.empty()) {
-        result.written = WriteFileAtomically(plan.folderListPath, FolderListText(result.folders),
-                                             &result.writeError, LinkAtTarget::WriteThrough);
+        const Result<void> written = WriteFileAtomically(
+            plan.folderListPath, FolderListText(result.folders), LinkAtTarget::WriteThrough);
+        result.written = written.ok();
+        if (!written)
+            result.writeError = written.error();
     }
 
     view.slideOutAndClose();

@@ -476,17 +476,22 @@ bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocument
                         const std::vector<IndexEntry>& entries, std::string* error)
 {
     AtomicFile file(folder / std::string(kIndexDocumentName));
-    bool ok = file.open();
-    if (ok) {
+    Result<void> done = file.open();
+    if (done) {
         std::string piece;
         piece.reserve(kPageWriteSize + 64 * 1024);
-        EmitIndexDocument(header, entries, piece, kPageWriteSize,
-                          [&](std::string_view bytes) { ok = ok && file.write(bytes); });
-        ok = ok && file.write(piece) && file.commit();
+        EmitIndexDocument(header, entries, piece, kPageWriteSize, [&](std::string_view bytes) {
+            if (done)
+                done = file.write(bytes);
+        });
+        if (done)
+            done = file.write(piece);
+        if (done)
+            done = file.commit();
     }
-    if (!ok && error)
-        *error = file.error();
-    return ok;
+    if (!done && error)
+        *error = done.error().message;
+    return done.ok();
 }
 
 } // namespace tessaloom

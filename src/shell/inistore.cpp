@@ -79,12 +79,12 @@ bool IniDocument::load(const std::string& path)
         return true;
     if (ec)
         return false;
-    std::string content;
-    if (!ReadFileLimited(path, kMaxSettingsFileSize + 1, content))
+    Result<std::string> content = ReadFileLimited(path, kMaxSettingsFileSize + 1);
+    if (!content)
         return false;
-    if (content.size() > kMaxSettingsFileSize)
+    if (content.value().size() > kMaxSettingsFileSize)
         return false;
-    m_content = std::move(content);
+    m_content = std::move(content).value();
     return true;
 }
 
@@ -234,7 +234,7 @@ bool WriteSettings(std::string_view section,
     bool changed = false;
     for (const auto& [key, value] : values)
         changed = doc.set(section, key, value) || changed;
-    return changed && WriteFileAtomically(path, doc.content(), nullptr, LinkAtTarget::WriteThrough);
+    return changed && WriteFileAtomically(path, doc.content(), LinkAtTarget::WriteThrough).ok();
 }
 
 } // namespace tessaloom

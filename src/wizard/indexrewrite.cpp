@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <tuple>
 
 namespace tessaloom {
 
@@ -28,6 +29,10 @@ public:
     LineCopier(AtomicFile& out, const IndexFolder& folder) : m_out(out), m_folder(folder) {}
 
     std::size_t dropped() const { return m_dropped; }
+
+    // A failed write needs no look here: the file keeps its first failure and
+    // fails the commit with it.
+    void put(std::string_view bytes) { std::ignore = m_out.write(bytes); }
 
     void feed(std::string_view bytes)
     {
@@ -56,12 +61,12 @@ private:
             return;
         if (!m_passThrough && m_line.size() + piece.size() > kMaxJudgedLineBytes) {
             // Far longer than any line worth dropping: copy it through as it comes.
-            m_out.write(m_line);
+            put(m_line);
             m_line.clear();
             m_passThrough = true;
         }
         if (m_passThrough) {
-            m_out.write(piece);
+            put(piece);
             m_lastWasCr = piece.back() == '\r';
         } else {
             m_line.append(piece);
@@ -83,10 +88,10 @@ private:
                 m_line.clear();
                 return;
             }
-            m_out.write(m_line);
+            put(m_line);
         }
         // A line read with its CR keeps it; every line ends in CR LF either way.
-        m_out.write(endsWithCr ? "\n" : "\r\n");
+        put(endsWithCr ? "\n" : "\r\n");
         m_line.clear();
         m_passThrough = false;
         m_lastWasCr = false;
@@ -156,8 +161,8 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
         return result;
     }
     AtomicFile out(document);
-    if (!out.open()) {
-        result.error = out.error();
+    if (const Result<void> opened = out.open(); !opened) {
+        result.error = opened.error().message;
         return result;
     }
     LineCopier copier(out, folder);
@@ -181,8 +186,8 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
         copier.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
     copier.finish();
-    if (!out.commit()) {
-        result.error = out.error();
+    if (const Result<void> committed = out.commit(); !committed) {
+        result.error = committed.error().message;
         return result;
     }
     result.ok = true;

@@ -483,15 +483,15 @@ private slots:
         QTest::mouseClick(child<QPushButton>(*w, "btnCreateIndex"), Qt::LeftButton);
         QVERIFY(QFile::exists(folder + QStringLiteral("/!ndex.htm")));
 
-        std::vector<std::string> listed;
-        QVERIFY(ListMatchingFiles(folder.toStdString(), pattern.toStdString(), listed));
+        const auto listed = ListMatchingFiles(folder.toStdString(), pattern.toStdString());
+        QVERIFY(listed);
         auto* files = child<FileListBox>(*w, "File1");
-        QCOMPARE(files->names(), listed);
+        QCOMPARE(files->names(), listed.value());
         QStringList rows;
         for (int i = 0; i < files->count(); ++i)
             rows << files->item(i)->text();
         QStringList names;
-        for (const std::string& name : listed)
+        for (const std::string& name : listed.value())
             names << QString::fromStdString(name);
         QCOMPARE(rows, names);
     }

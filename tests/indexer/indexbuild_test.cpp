@@ -57,7 +57,7 @@ IndexRequest RequestFor(const TestDir& dir, IndexOptions options = {})
     request.options = options;
     request.formats = LocaleFormats::EnglishUS();
     request.clock = [] { return UtcTime(2026, 12, 8, 10, 0, 0); };
-    ListMatchingFiles(dir.path(), "*.*", request.fileNames);
+    request.fileNames = ListMatchingFiles(dir.path(), "*.*").value();
     return request;
 }
 
@@ -338,7 +338,7 @@ TEST(CreateIndex, FolderThatCannotBeOpenedIsReportedAndNothingWritten)
         dir.createFile("listed/page", "<title>t</title>");
         auto request = RequestFor(dir);
         request.fileNames.clear();
-        ListMatchingFiles(dir / "listed", "*.*", request.fileNames);
+        request.fileNames = ListMatchingFiles(dir / "listed", "*.*").value();
         request.folder = (dir / c.folder).string();
         RecordingListener listener;
         const auto outcome = CreateIndex(request, listener);
@@ -364,9 +364,8 @@ public:
     std::vector<std::string> refreshFileList() override
     {
         log.push_back("refresh");
-        std::vector<std::string> names;
-        ListMatchingFiles(folder, "*.*", names);
-        return names;
+        Result<std::vector<std::string>> names = ListMatchingFiles(folder, "*.*");
+        return names ? std::move(names).value() : std::vector<std::string>{};
     }
     std::string filePattern() override { return "*.*"; }
     IndexOptions filterOptions() override { return {}; }
