@@ -157,7 +157,9 @@ void frmConfirmDelete::Command1_Click(int index)
     m_reply.answer = index == 0 ? ConfirmDeleteAnswer::Yes : ConfirmDeleteAnswer::No;
     m_reply.doNotShowAgain = m_chkDoNotShowAgain->isChecked();
     if (m_reply.doNotShowAgain)
-        WriteConfirmDeletionsOff(Program().settings(), Program().settingsPath());
+        // The record follows either way, so this run asks no more; only the next
+        // run would ask again.
+        std::ignore = WriteConfirmDeletionsOff(Program().settings(), Program().settingsPath());
     done(QDialog::Accepted);
 }
 

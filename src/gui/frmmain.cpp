@@ -465,7 +465,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::Form_Unload()
 {
-    WriteMainWindowSettings(exitValues(), Program().settingsPath());
+    // The program is ending: a settings file that cannot be written keeps its old values.
+    std::ignore = WriteMainWindowSettings(exitValues(), Program().settingsPath());
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
         // The record keeps the normal-state geometry, so the window comes back normal,
         // with the frame it has in that state: measured now, the frame of a
@@ -625,8 +626,9 @@ void frmMain::MenuFileCopyPath_Click()
 void frmMain::MenuFileReadRecords_Click()
 {
     // Saved at once: the window's closing writes only the settings it always wrote.
-    WriteReadCacheRecords(MenuFileReadRecords->isChecked(), Program().settings(),
-                          Program().settingsPath());
+    // The record follows either way: the choice holds for this run.
+    std::ignore = WriteReadCacheRecords(MenuFileReadRecords->isChecked(), Program().settings(),
+                                        Program().settingsPath());
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple> // std::ignore, for a failure passed over on purpose
 #include <utility>
 #include <variant>
 
@@ -12,6 +13,8 @@ namespace tessaloom {
 enum ProgramErrorCode : int
 {
     kNotRegularFile = -1, ///< a FIFO, device, folder or socket where a file was expected
+    kTooLarge = -2,       ///< a file over the size the program reads of its kind
+    kCannotStore = -3,    ///< a value the file's format cannot hold
 };
 
 /// Why something failed: the errno where the system gave one, else a program code,

@@ -135,7 +135,7 @@ bool NoteFirstStartOfMajorVersion(const std::string& settingsPath, int major)
         ReadSetting(kSectionGeneral, kKeyLastMajorVersion, "", settingsPath);
     if (recorded == current)
         return false;
-    return WriteSetting(kSectionGeneral, kKeyLastMajorVersion, current, settingsPath);
+    return WriteSetting(kSectionGeneral, kKeyLastMajorVersion, current, settingsPath).ok();
 }
 
 StartupResult RunStartup(const StartupEnvironment& env)
