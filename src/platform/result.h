@@ -15,6 +15,8 @@ enum ProgramErrorCode : int
     kNotRegularFile = -1, ///< a FIFO, device, folder or socket where a file was expected
     kTooLarge = -2,       ///< a file over the size the program reads of its kind
     kCannotStore = -3,    ///< a value the file's format cannot hold
+    kNotInFolder = -4,    ///< a name that is not a plain file of the folder in question
+    kFolderReplaced = -5, ///< a folder's path led elsewhere by the time it was used
 };
 
 /// Why something failed: the errno where the system gave one, else a program code,

@@ -133,47 +133,37 @@ private:
 
 } // namespace
 
-RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
-                                   const FolderIdentity* expected)
+Result<RewriteSummary> RewriteIndexDocument(const std::filesystem::path& document,
+                                            const FolderIdentity* expected)
 {
-    RewriteResult result;
     const OpenedFile file = OpenFileForReading(document, FinalLink::Follow);
-    if (!file.fd) {
-        result.error = document.string() + ": " + ReadFailureText(file);
-        return result;
-    }
+    if (!file.fd)
+        return ReadFailure(file, document.string());
     const auto tooLarge = [&] {
-        result.error = document.string() + ": larger than " +
-                       std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
-                       " MB, so not rewritten: the deleted files stay in the page";
-        return result;
+        return Error{kTooLarge, document.string() + ": larger than " +
+                                    std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
+                                    " MB, so not rewritten: the deleted files stay in the page"};
     };
     if (static_cast<std::uint64_t>(file.info.st_size) > kMaxIndexDocumentBytes)
         return tooLarge();
 
     const IndexFolder folder(document.parent_path());
-    if (!folder.isOpen()) {
-        result.error = folder.error();
-        return result;
-    }
-    if (expected && !folder.identity().sameAs(*expected)) {
-        result.error = FolderReplacedText(folder.path());
-        return result;
-    }
+    if (!folder.isOpen())
+        return folder.error();
+    if (expected && !folder.identity().sameAs(*expected))
+        return Error{kFolderReplaced, FolderReplacedText(folder.path())};
     AtomicFile out(document);
-    if (const Result<void> opened = out.open(); !opened) {
-        result.error = opened.error().message;
-        return result;
-    }
+    if (Result<void> opened = out.open(); !opened)
+        return opened.error();
     LineCopier copier(out, folder);
     std::string buffer(kReadChunk, '\0');
     std::size_t total = 0;
     for (;;) {
         const ssize_t n = ReadSome(file.fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            result.error = document.string() + ": " + std::strerror(errno);
+            const Error failed = SystemError(errno, document.string());
             out.discard();
-            return result;
+            return failed;
         }
         if (n == 0)
             break;
@@ -186,13 +176,9 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
         copier.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
     copier.finish();
-    if (const Result<void> committed = out.commit(); !committed) {
-        result.error = committed.error().message;
-        return result;
-    }
-    result.ok = true;
-    result.linesDropped = copier.dropped();
-    return result;
+    if (Result<void> committed = out.commit(); !committed)
+        return committed.error();
+    return RewriteSummary{copier.dropped()};
 }
 
 } // namespace tessaloom

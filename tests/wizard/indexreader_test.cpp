@@ -464,7 +464,8 @@ TEST(ReadIndexDocument, UnreadableDocumentGivesNoRowsAndAReason)
         const IndexList list = ReadIndexDocument(doc);
         EXPECT_EQ(list.status, IndexListStatus::Unreadable);
         EXPECT_TRUE(list.rows.empty());
-        EXPECT_NE(list.error.find(doc.string()), std::string::npos) << list.error;
+        ASSERT_TRUE(list.error);
+        EXPECT_NE(list.error->message.find(doc.string()), std::string::npos) << list.error->message;
     }
 }
 
