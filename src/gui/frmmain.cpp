@@ -586,12 +586,12 @@ void frmMain::Drv_DriveList_Change()
         if (std::filesystem::is_directory(known->second, ec))
             folder = known->second;
     }
-    if (const int error = ProbeFolder(folder); error != 0) {
+    if (const Result<void> probed = ProbeFolder(folder); !probed) {
         QApplication::beep();
         MessageRequest message;
         message.parent = this;
-        message.title = FromText(ProbeErrorTitle(error));
-        message.text = FromText(ProbeErrorText(error));
+        message.title = FromText(ProbeErrorTitle(probed.error()));
+        message.text = FromText(probed.error().message);
         message.icon = MessageIcon::Critical;
         ShowMessage(message);
         Drv_DriveList->showVolumeOf(Dir1->path());

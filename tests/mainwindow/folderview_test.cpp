@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace tessaloom {
@@ -91,12 +92,17 @@ TEST(FolderView, AMissingFolderListsOnlyItsPath)
 TEST(FolderView, Probe)
 {
     test::TestDir dir;
-    EXPECT_EQ(ProbeFolder(dir.path().string()), 0);
-    EXPECT_EQ(ProbeFolder((dir / "missing").string()), ENOENT);
+    EXPECT_TRUE(ProbeFolder(dir.path().string()).ok());
+    const Result<void> missing = ProbeFolder((dir / "missing").string());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
     const std::string file = dir.createFile("f").string();
-    EXPECT_EQ(ProbeFolder(file), ENOTDIR);
-    EXPECT_EQ(ProbeErrorTitle(ENOENT), "ERROR: " + std::to_string(ENOENT));
-    EXPECT_FALSE(ProbeErrorText(ENOENT).empty());
+    const Result<void> notFolder = ProbeFolder(file);
+    ASSERT_FALSE(notFolder);
+    EXPECT_EQ(notFolder.error().code, ENOTDIR);
+    EXPECT_EQ(ProbeErrorTitle(missing.error()), "ERROR: " + std::to_string(ENOENT));
+    EXPECT_FALSE(missing.error().message.empty());
+    EXPECT_EQ(missing.error().message, std::strerror(ENOENT)); // the system's own words
 }
 
 TEST(FolderView, NormalFolderPath)
