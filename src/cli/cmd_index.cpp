@@ -173,14 +173,14 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
         return kExitNothingFound;
     case IndexStatus::WriteFailed:
         streams.err << "tessaloom-cli index: the index could not be written: "
-                    << TerminalText(outcome.error) << "\n";
+                    << TerminalText(outcome.error->message) << "\n";
         return kExitWriteFailed;
     case IndexStatus::Cancelled:
         return kExitNothingFound;
     case IndexStatus::FolderUnreadable:
         // Gone or locked since it was listed: as unreadable as at the listing.
-        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(outcome.error)
-                    << "\n";
+        streams.err << "tessaloom-cli index: cannot read folder "
+                    << TerminalText(outcome.error->message) << "\n";
         return kExitUsage;
     case IndexStatus::Written:
         break;

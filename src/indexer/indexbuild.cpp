@@ -222,8 +222,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (!folder) {
         // Every file would look vanished, and an empty page would pass for a true one.
         outcome.status = IndexStatus::FolderUnreadable;
-        outcome.errorNumber = errno;
-        outcome.error = request.folder + ": " + std::strerror(outcome.errorNumber);
+        outcome.error = SystemError(errno, request.folder);
         return outcome;
     }
     const std::string folderText = FolderText(request.folder);
@@ -443,9 +442,12 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     outcome.imagesFiltered = imagesFiltered;
     outcome.binaryFiltered = binaryFiltered;
     outcome.documentPath = std::filesystem::path(request.folder) / std::string(kIndexDocumentName);
-    outcome.status = WriteIndexDocument(request.folder, header, entries, &outcome.error)
-                         ? IndexStatus::Written
-                         : IndexStatus::WriteFailed;
+    if (const Result<void> written = WriteIndexDocument(request.folder, header, entries); written) {
+        outcome.status = IndexStatus::Written;
+    } else {
+        outcome.status = IndexStatus::WriteFailed;
+        outcome.error = written.error();
+    }
     // The new page names this build's pictures; an unwritten page keeps the old ones.
     if (outcome.status == IndexStatus::Written) {
         if (thumbnails) {
@@ -503,8 +505,8 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     }
     if (outcome.status == IndexStatus::FolderUnreadable) {
         // The message of a folder that cannot be entered: the error's number and description.
-        host.showError("ERROR: " + std::to_string(outcome.errorNumber),
-                       std::strerror(outcome.errorNumber));
+        host.showError("ERROR: " + std::to_string(outcome.error->code),
+                       std::strerror(outcome.error->code));
         host.showMainWindow();
         return outcome;
     }
@@ -512,7 +514,7 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
         // Opening the browser or the wizard now would show an older index, or none,
         // as if this run had produced it.
         host.showError(kWriteErrorTitle,
-                       "The index file could not be written.\n\n" + outcome.error);
+                       "The index file could not be written.\n\n" + outcome.error->message);
         host.showMainWindow();
         return outcome;
     }

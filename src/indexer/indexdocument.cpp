@@ -472,8 +472,9 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
     return doc;
 }
 
-bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
-                        const std::vector<IndexEntry>& entries, std::string* error)
+Result<void> WriteIndexDocument(const std::filesystem::path& folder,
+                                const IndexDocumentHeader& header,
+                                const std::vector<IndexEntry>& entries)
 {
     AtomicFile file(folder / std::string(kIndexDocumentName));
     Result<void> done = file.open();
@@ -489,9 +490,7 @@ bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocument
         if (done)
             done = file.commit();
     }
-    if (!done && error)
-        *error = done.error().message;
-    return done.ok();
+    return done;
 }
 
 } // namespace tessaloom

@@ -316,7 +316,8 @@ TEST(CreateIndex, ReadOnlyFolderReportsTheFailure)
     dir.createFile("!ndex.htm/blocker", "x");
     const auto outcome = CreateIndex(request, listener);
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
-    EXPECT_FALSE(outcome.error.empty());
+    ASSERT_TRUE(outcome.error);
+    EXPECT_FALSE(outcome.error->message.empty());
     EXPECT_EQ(listener.closed, 1);
 }
 
@@ -343,7 +344,8 @@ TEST(CreateIndex, FolderThatCannotBeOpenedIsReportedAndNothingWritten)
         RecordingListener listener;
         const auto outcome = CreateIndex(request, listener);
         EXPECT_EQ(outcome.status, IndexStatus::FolderUnreadable);
-        EXPECT_EQ(outcome.errorNumber, c.error);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, c.error);
         EXPECT_TRUE(listener.files.empty());
         EXPECT_EQ(listener.closed, 0);
         EXPECT_FALSE(std::filesystem::exists(dir / "!ndex.htm"));
@@ -434,7 +436,8 @@ TEST(RunIndexBuild, CancelAndWriteFailureSkipTheAfterActions)
     const auto outcome = RunIndexBuild(host, listener, LocaleFormats::EnglishUS());
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
     EXPECT_EQ(host.log.end()[-2], "error Error Writing Index");
-    EXPECT_EQ(host.lastErrorText, "The index file could not be written.\n\n" + outcome.error);
+    EXPECT_EQ(host.lastErrorText,
+              "The index file could not be written.\n\n" + outcome.error->message);
     EXPECT_EQ(host.log.back(), "show");
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "wizard"), 0);
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "browser"), 0);

@@ -632,8 +632,8 @@ TEST(ReadIndexDocument, ReadsBackWhatTheIndexBuilderWrote)
     IndexDocumentHeader header;
     header.folder = (dir / "cache").string();
     header.pattern = "*.*";
-    std::string error;
-    ASSERT_TRUE(WriteIndexDocument(dir / "cache", header, written, &error)) << error;
+    const Result<void> stored = WriteIndexDocument(dir / "cache", header, written);
+    ASSERT_TRUE(stored) << stored.error().message;
 
     const IndexList list = ReadIndexDocument(dir / "cache" / kIndexDocumentName);
     ASSERT_EQ(list.status, IndexListStatus::Loaded);
