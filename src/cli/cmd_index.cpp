@@ -8,6 +8,7 @@
 #include "thumbnails/lazypicturescaler.h"
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace tessaloom::cli {
@@ -89,15 +90,21 @@ std::string FolderForDocument(const std::string& argument)
     return text;
 }
 
-} // namespace
-
-int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
+// What the command line asks of the index command.
+struct IndexArguments
 {
     IndexOptions options;
     std::string pattern = "*.*";
     bool quiet = false;
     bool readRecords = true;
-    std::string folderArgument;
+    std::string folder;
+};
+
+// Reads the arguments into `parsed`; the exit status when the command ends here
+// (help shown, or a usage error reported).
+std::optional<int> ParseIndexArguments(const std::vector<std::string>& args, Streams& streams,
+                                       IndexArguments& parsed)
+{
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -109,64 +116,53 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
                 streams.err << "tessaloom-cli index: --pattern needs a value\n";
                 return kExitUsage;
             }
-            pattern = args[++i];
+            parsed.pattern = args[++i];
         } else if (arg.starts_with("--pattern=")) {
-            pattern = arg.substr(10);
+            parsed.pattern = arg.substr(10);
         } else if (arg == "--exclude-images") {
-            options.excludeImages = true;
+            parsed.options.excludeImages = true;
         } else if (arg == "--only-images") {
-            options.includeOnlyImages = true;
+            parsed.options.includeOnlyImages = true;
         } else if (arg == "--exclude-binary") {
-            options.excludeBinaryFiles = true;
+            parsed.options.excludeBinaryFiles = true;
         } else if (arg == "--keep-binary") {
-            options.excludeBinaryFiles = false;
+            parsed.options.excludeBinaryFiles = false;
         } else if (arg == "--records") {
-            readRecords = true;
+            parsed.readRecords = true;
         } else if (arg == "--no-records") {
-            readRecords = false;
+            parsed.readRecords = false;
         } else if (arg == "--quiet" || arg == "-q") {
-            quiet = true;
+            parsed.quiet = true;
         } else if (arg.starts_with("-") && arg != "-") {
             streams.err << "tessaloom-cli index: unknown option '" << TerminalText(arg) << "'\n";
             return kExitUsage;
-        } else if (folderArgument.empty()) {
-            folderArgument = arg;
+        } else if (parsed.folder.empty()) {
+            parsed.folder = arg;
         } else {
             streams.err << "tessaloom-cli index: only one FOLDER may be given\n";
             return kExitUsage;
         }
     }
-    if (folderArgument.empty()) {
+    if (parsed.folder.empty()) {
         streams.err << "tessaloom-cli index: no FOLDER given (see --help)\n";
         return kExitUsage;
     }
-    // The options tick the window's boxes in its start-up order, with its interlocks.
+    return std::nullopt;
+}
+
+// The options tick the window's boxes in its start-up order, with its interlocks.
+IndexOptions InterlockedOptions(const IndexOptions& options)
+{
     OptionBoxes flags;
     flags.excludeImages = options.excludeImages;
     flags.includeOnlyImages = options.includeOnlyImages;
     flags.excludeBinaryFiles = options.excludeBinaryFiles;
-    options = FilterOptionsOf(TickInStartupOrder(flags));
+    return FilterOptionsOf(TickInStartupOrder(flags));
+}
 
-    IndexRequest request;
-    request.folder = FolderForDocument(folderArgument);
-    request.pattern = pattern;
-    request.options = options;
-    request.readRecords = readRecords;
-    LazyPictureScaler scaler;
-    request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
-    if (readRecords)
-        request.pictureScaler = &scaler;
-    request.formats = LocaleFormats::FromProcessLocale();
-    Result<std::vector<std::string>> listed = ListMatchingFiles(request.folder, pattern);
-    if (!listed) {
-        streams.err << "tessaloom-cli index: cannot read folder "
-                    << TerminalText(listed.error().message) << "\n";
-        return kExitUsage;
-    }
-    request.fileNames = std::move(listed).value();
-
-    TerminalProgress progress(streams.err, streams.errIsTerminal && !quiet);
-    const IndexOutcome outcome = CreateIndex(request, progress);
+// Reports the build's outcome and gives the command's exit status.
+int ReportOutcome(const IndexOutcome& outcome, Streams& streams)
+{
     switch (outcome.status) {
     case IndexStatus::NoFiles:
         streams.err << kNoFilesMessage << "\n";
@@ -190,6 +186,36 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
                 << "Images Filtered: " << outcome.imagesFiltered << "\n"
                 << "Binary Files Filtered: " << outcome.binaryFiltered << "\n";
     return kExitOk;
+}
+
+} // namespace
+
+int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
+{
+    IndexArguments parsed;
+    if (const auto status = ParseIndexArguments(args, streams, parsed))
+        return *status;
+
+    IndexRequest request;
+    request.folder = FolderForDocument(parsed.folder);
+    request.pattern = parsed.pattern;
+    request.options = InterlockedOptions(parsed.options);
+    request.readRecords = parsed.readRecords;
+    LazyPictureScaler scaler;
+    request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
+    if (parsed.readRecords)
+        request.pictureScaler = &scaler;
+    request.formats = LocaleFormats::FromProcessLocale();
+    Result<std::vector<std::string>> listed = ListMatchingFiles(request.folder, parsed.pattern);
+    if (!listed) {
+        streams.err << "tessaloom-cli index: cannot read folder "
+                    << TerminalText(listed.error().message) << "\n";
+        return kExitUsage;
+    }
+    request.fileNames = std::move(listed).value();
+
+    TerminalProgress progress(streams.err, streams.errIsTerminal && !parsed.quiet);
+    return ReportOutcome(CreateIndex(request, progress), streams);
 }
 
 } // namespace tessaloom::cli

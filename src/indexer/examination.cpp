@@ -233,6 +233,37 @@ std::string FindTitleIn(std::string_view content, const YieldFn& yield)
     return {};
 }
 
+// A name with a terminating zero, as the system wants it; cache names fit on the
+// stack.
+class TerminatedName
+{
+public:
+    explicit TerminatedName(std::string_view name)
+    {
+        if (name.size() < m_short.size())
+            std::copy(name.begin(), name.end(), m_short.begin());
+        else
+            m_long.assign(name);
+    }
+    TerminatedName(const TerminatedName&) = delete;
+    TerminatedName& operator=(const TerminatedName&) = delete;
+
+    const char* c_str() const { return m_long.empty() ? m_short.data() : m_long.c_str(); }
+
+private:
+    std::array<char, 256> m_short{};
+    std::string m_long;
+};
+
+void FillFacts(const OpenedFile& file, CachedFileFacts& facts)
+{
+    facts.exists = file.found;
+    facts.modified = file.found ? file.info.st_mtime : 0;
+    facts.size = file.found ? static_cast<std::uint64_t>(std::max<off_t>(file.info.st_size, 0)) : 0;
+    facts.opened = static_cast<bool>(file.fd);
+    facts.status = file.info;
+}
+
 } // namespace
 
 std::string FindTitle(std::string_view content)
@@ -297,28 +328,12 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
     if (buffer.size() < kExaminedBytes)
         buffer.resize(kExaminedBytes);
     std::string_view content;
-    // The name is needed with a terminating zero; cache names fit on the stack.
-    std::array<char, 256> shortName{};
-    std::string longName;
-    const char* name = shortName.data();
-    if (fileName.size() < shortName.size()) {
-        std::copy(fileName.begin(), fileName.end(), shortName.begin());
-    } else {
-        longName.assign(fileName);
-        name = longName.c_str();
-    }
     // A name that became a FIFO, a device or a link to one since it was listed is
     // examined with empty content; one without read permission is still listed:
     // unreadable is not the same as gone.
-    const OpenedFile file = OpenFolderEntryForReading(folderFd, name);
-    if (facts) {
-        facts->exists = file.found;
-        facts->modified = file.found ? file.info.st_mtime : 0;
-        facts->size =
-            file.found ? static_cast<std::uint64_t>(std::max<off_t>(file.info.st_size, 0)) : 0;
-        facts->opened = static_cast<bool>(file.fd);
-        facts->status = file.info;
-    }
+    const OpenedFile file = OpenFolderEntryForReading(folderFd, TerminatedName(fileName).c_str());
+    if (facts)
+        FillFacts(file, *facts);
     if (file.fd) {
         const auto size = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
         const std::size_t want = std::min(size, kExaminedBytes);

@@ -129,26 +129,27 @@ std::uint64_t DateNumber(std::string_view key)
 
 } // namespace
 
-void SortIndexEntries(std::vector<IndexEntry>& entries)
+namespace {
+
+// An entry's place in the sort: its date as a number, its lower-cased text in the
+// shared buffer, and its index in the list.
+struct SortKey
 {
-    // Each entry sorts as one text: date key, code 6, label, code 6, file name,
-    // compared as ICompare does (lower-cased bytes, then length, then the bytes
-    // themselves). The lower-cased texts are made once, side by side in one buffer,
-    // and the sort moves small records instead of strings. A usual date key is
-    // compared as a number first: the texts are then compared from behind it.
-    struct Key
-    {
-        std::uint64_t date;
-        std::size_t offset;
-        std::size_t length;
-        std::size_t index;
-    };
+    std::uint64_t date;
+    std::size_t offset;
+    std::size_t length;
+    std::size_t index;
+};
+
+// The entries' lower-cased texts, side by side in `folded`, and their keys.
+std::vector<SortKey> FoldedSortKeys(const std::vector<IndexEntry>& entries, std::string& folded)
+{
     std::size_t total = 0;
     for (const IndexEntry& e : entries)
         total += e.dateKey.size() + e.label.size() + e.fileName.size() + 2;
-    std::string folded(total, '\0');
+    folded.assign(total, '\0');
     char* out = folded.data();
-    std::vector<Key> keys;
+    std::vector<SortKey> keys;
     keys.reserve(entries.size());
     const auto putLowered = [&out](std::string_view text) {
         for (const char c : text)
@@ -165,32 +166,13 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
         keys.push_back({DateNumber(e.dateKey), offset,
                         static_cast<std::size_t>(out - folded.data()) - offset, i});
     }
-    const std::string_view all = folded;
-    const auto raw = [&entries](std::size_t i) {
-        const IndexEntry& e = entries[i];
-        return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
-    };
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        // Two usual keys of the same date share their first 19 bytes.
-        std::size_t from = 0;
-        if (a.date != kUnusualDate && b.date != kUnusualDate) {
-            if (a.date != b.date)
-                return a.date < b.date;
-            from = kDateKeyChars;
-        }
-        const int c = all.substr(a.offset + from, a.length - from)
-                          .compare(all.substr(b.offset + from, b.length - from));
-        if (c != 0)
-            return c < 0;
-        // Equal lower-cased texts are rare: the raw ones are made only for them.
-        const std::string rawA = raw(a.index);
-        const std::string rawB = raw(b.index);
-        if (rawA != rawB)
-            return rawA < rawB;
-        return a.index < b.index; // as a stable sort leaves equal texts
-    });
-    // The order is applied in place, cycle by cycle: a second vector of entries
-    // would be megabytes of fresh memory for a large folder.
+    return keys;
+}
+
+// Puts the entries in the keys' order in place, cycle by cycle: a second vector of
+// entries would be megabytes of fresh memory for a large folder.
+void ApplyOrder(std::vector<IndexEntry>& entries, const std::vector<SortKey>& keys)
+{
     std::vector<bool> placed(entries.size(), false);
     for (std::size_t start = 0; start < keys.size(); ++start) {
         if (placed[start])
@@ -209,6 +191,375 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
     }
 }
 
+} // namespace
+
+void SortIndexEntries(std::vector<IndexEntry>& entries)
+{
+    // Each entry sorts as one text: date key, code 6, label, code 6, file name,
+    // compared as ICompare does (lower-cased bytes, then length, then the bytes
+    // themselves). The lower-cased texts are made once, side by side in one buffer,
+    // and the sort moves small records instead of strings. A usual date key is
+    // compared as a number first: the texts are then compared from behind it.
+    std::string folded;
+    std::vector<SortKey> keys = FoldedSortKeys(entries, folded);
+    const std::string_view all = folded;
+    const auto raw = [&entries](std::size_t i) {
+        const IndexEntry& e = entries[i];
+        return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
+    };
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        // Two usual keys of the same date share their first 19 bytes.
+        std::size_t from = 0;
+        if (a.date != kUnusualDate && b.date != kUnusualDate) {
+            if (a.date != b.date)
+                return a.date < b.date;
+            from = kDateKeyChars;
+        }
+        const int c = all.substr(a.offset + from, a.length - from)
+                          .compare(all.substr(b.offset + from, b.length - from));
+        if (c != 0)
+            return c < 0;
+        // Equal lower-cased texts are rare: the raw ones are made only for them.
+        const std::string rawA = raw(a.index);
+        const std::string rawB = raw(b.index);
+        if (rawA != rawB)
+            return rawA < rawB;
+        return a.index < b.index; // as a stable sort leaves equal texts
+    });
+    ApplyOrder(entries, keys);
+}
+
+namespace {
+
+// The pictures inside records: kept thumbnails taken over, new ones made on other
+// threads while the files are read on, and stored in the files' order: kept and
+// new ones share one budget, so a kept one is taken over only once every picture
+// before it is stored.
+class RecordPictures
+{
+public:
+    RecordPictures(records::ThumbnailFolder& thumbnails, records::PictureScaler* scaler,
+                   std::vector<IndexEntry>& entries)
+        : m_thumbnails(thumbnails), m_scaler(scaler), m_entries(entries)
+    {}
+
+    // Stores the thumbnails made so far, waiting for `wanted` more first (all
+    // still waiting, with SIZE_MAX).
+    void storeFinished(std::size_t wanted)
+    {
+        while (m_queue) {
+            auto job = m_queue->takeFinished(wanted > 0);
+            if (!job)
+                return;
+            if (wanted != SIZE_MAX && wanted > 0)
+                --wanted;
+            const auto found = m_waiting.find(job->tag);
+            IndexEntry& entry = m_entries[job->tag];
+            if (auto stored =
+                    StoreMadePicture(m_thumbnails, entry.fileName, found->second.stamp,
+                                     job->picture, found->second.extension, job->thumbnail))
+                entry.pictureSource = std::move(*stored);
+            m_waiting.erase(found);
+        }
+    }
+
+    std::optional<std::string> reuse(const std::string& name, const records::CacheFileStamp& stamp)
+    {
+        if (!m_thumbnails.hasPrevious(name, stamp))
+            return std::nullopt;
+        storeFinished(SIZE_MAX);
+        return m_thumbnails.reuse(name, stamp);
+    }
+
+    // A new picture's thumbnail, made on another thread when there is a scaler.
+    void storeNew(std::size_t index, const records::CacheFileStamp& stamp, RecordFacts& found)
+    {
+        if (!m_scaler) {
+            if (auto stored = StoreMadePicture(m_thumbnails, m_entries[index].fileName, stamp,
+                                               found.picture, found.pictureExtension, std::nullopt))
+                m_entries[index].pictureSource = std::move(*stored);
+            return;
+        }
+        if (!m_queue)
+            m_queue.emplace(*m_scaler, records::ThumbnailQueue::ThreadsToUse(),
+                            kQueuedPictureBytes);
+        storeFinished(0);
+        while (!m_queue->hasRoomFor(found.picture.size()))
+            storeFinished(1);
+        m_waiting[index] = {stamp, std::move(found.pictureExtension)};
+        m_queue->push({index, std::move(found.picture), std::nullopt});
+    }
+
+private:
+    struct Waiting
+    {
+        records::CacheFileStamp stamp;
+        std::string extension;
+    };
+
+    records::ThumbnailFolder& m_thumbnails;
+    records::PictureScaler* m_scaler;
+    std::vector<IndexEntry>& m_entries;
+    std::optional<records::ThumbnailQueue> m_queue;
+    std::unordered_map<std::size_t, Waiting> m_waiting;
+};
+
+records::CacheFileStamp StampOf(const CachedFileFacts& facts)
+{
+    return {facts.size, static_cast<std::int64_t>(facts.modified)};
+}
+
+// One run of CreateIndex over an opened folder.
+class IndexBuild
+{
+public:
+    IndexBuild(const IndexRequest& request, IndexProgressListener& listener, int folderFd)
+        : m_request(request), m_options(request.options), m_listener(listener),
+          m_folderFd(folderFd),
+          m_clock(request.clock ? request.clock : [] { return std::time(nullptr); }),
+          m_total(static_cast<long long>(request.fileNames.size())),
+          m_totalText(" of " + std::to_string(m_total))
+    {
+        m_entries.reserve(request.fileNames.size());
+        // Pictures inside records are stored where the page can draw them.
+        if (request.readRecords) {
+            m_thumbnails.emplace(request.cacheHome, request.folder);
+            m_pictures.emplace(*m_thumbnails, request.pictureScaler, m_entries);
+            m_knownResults = records::ResultCache::Parse(
+                m_thumbnails->readResults(records::ResultCache::kMaxBytes));
+        }
+        m_report.total = m_total;
+        m_report.folderText = FolderText(request.folder);
+    }
+
+    IndexOutcome run()
+    {
+        for (const std::string& name : m_request.fileNames) {
+            CallYield(m_request.yield);
+            reportFile(name);
+            CallYield(m_request.yield);
+            if (m_listener.cancelRequested()) {
+                if (m_listener.keepPartialIndex())
+                    break; // the file whose turn it was is not examined
+                m_listener.close();
+                IndexOutcome outcome;
+                outcome.status = IndexStatus::Cancelled;
+                return outcome;
+            }
+            indexFile(name);
+        }
+        return finish();
+    }
+
+private:
+    // The two reports before each file, and the timed one once per clock second.
+    void reportFile(const std::string& name)
+    {
+        ++m_counter;
+        m_report.counter = m_counter;
+        m_report.readingText.assign("Reading File: ");
+        m_report.readingText += std::to_string(m_counter);
+        m_report.readingText += m_totalText;
+        m_report.fileName.assign(name);
+        m_report.percentText = PercentText(m_counter, m_total);
+        m_listener.fileReport(m_report);
+        m_listener.windowTitleReport(m_report.percentText);
+
+        const auto second = static_cast<int>(m_clock() % 60);
+        if (second != m_lastRefreshSecond) {
+            m_lastRefreshSecond = second;
+            m_listener.timedReport({static_cast<double>(m_counter) / static_cast<double>(m_total),
+                                    m_imagesFiltered, m_binaryFiltered});
+        }
+    }
+
+    void indexFile(const std::string& name)
+    {
+        CachedFileFacts facts;
+        Examination exam = examine(name, facts);
+        m_anyRecord = m_anyRecord || m_record.isRecord;
+        followChromiumHead(name, exam);
+        const bool isImage = exam.kind == FileKind::Image;
+        const bool isSound = exam.kind == FileKind::Sound;
+        if (isImage && m_options.excludeImages)
+            ++m_imagesFiltered;
+        if (exam.binaryMark && m_options.excludeBinaryFiles && !isImage && !isSound)
+            ++m_binaryFiltered;
+
+        const bool kept =
+            !exam.skipped && !(isImage && m_options.excludeImages) &&
+            !(!isImage && m_options.includeOnlyImages) &&
+            !(exam.binaryMark && m_options.excludeBinaryFiles && !isImage && !isSound);
+        m_lastTitle.assign("Last Title Found:  ");
+        m_lastTitle.append(TrimSpaces(exam.label));
+        // A file that vanished since the list was read would be a link to nothing.
+        if (kept && facts.exists)
+            addEntry(name, std::move(exam.label), facts);
+        m_listener.lastTitleReport(m_lastTitle);
+    }
+
+    // What the file is: the last build's examination when the file is unchanged
+    // (and its picture, if any, still kept), else a fresh one.
+    Examination examine(const std::string& name, CachedFileFacts& facts)
+    {
+        m_keptPicture.reset();
+        const records::ExaminedFile* known =
+            m_thumbnails ? KnownResult(m_folderFd, name, m_knownResults, facts) : nullptr;
+        if (known && known->hasPicture && !m_options.excludeImages) {
+            m_keptPicture = m_pictures->reuse(name, StampOf(facts));
+            // A picture without its thumbnail is read again, unless there is no
+            // room left to store it.
+            if (!m_keptPicture && m_thumbnails->bytesLeft() >= kThumbnailRoom)
+                known = nullptr;
+        }
+        if (known) {
+            m_record = {};
+            m_record.isRecord = known->isRecord;
+            m_record.url = known->url;
+            m_record.chromiumSparseData = known->chromiumSparseData;
+            m_record.pictureKept = m_keptPicture.has_value();
+            m_results.put(name, *known);
+            return known->examination;
+        }
+        facts = {};
+        // The thumbnail of an unchanged picture is taken over before its body would
+        // be read; a picture the page leaves out is not asked for.
+        const PictureKeptFn pictureKept = [&](const CachedFileFacts& found) {
+            if (m_options.excludeImages || !found.exists)
+                return false;
+            m_keptPicture = m_pictures->reuse(name, StampOf(found));
+            return m_keptPicture.has_value();
+        };
+        Examination exam = ExamineCachedFile(
+            m_folderFd, name, kIndexDocumentName, m_buffer, m_request.yield, &facts,
+            m_thumbnails ? &m_record : nullptr, m_thumbnails ? pictureKept : PictureKeptFn());
+        if (m_thumbnails && facts.opened)
+            m_results.put(name, {records::IdentityOf(facts.status), exam, m_record.isRecord,
+                                 m_record.chromiumSparseData,
+                                 m_record.pictureKept || !m_record.picture.empty(), m_record.url});
+        return exam;
+    }
+
+    // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
+    // sorts after it, holds the data and is listed as the same thing.
+    void followChromiumHead(const std::string& name, Examination& exam)
+    {
+        if (m_record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
+            m_headStem = name.substr(0, name.size() - 2);
+            m_headExam = exam;
+            m_headUrl = m_record.url;
+        } else if (m_record.chromiumSparseData && !m_headStem.empty() &&
+                   name.size() == m_headStem.size() + 2 && name.starts_with(m_headStem)) {
+            exam = m_headExam;
+            m_record.isRecord = true;
+            m_record.url = m_headUrl;
+        }
+    }
+
+    void addEntry(const std::string& name, std::string label, const CachedFileFacts& facts)
+    {
+        m_entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), std::move(label), name});
+        if (!m_record.isRecord)
+            return;
+        IndexEntry& entry = m_entries.back();
+        entry.fromRecord = true;
+        entry.url = std::move(m_record.url);
+        const records::CacheFileStamp stamp = StampOf(facts);
+        if (m_keptPicture) {
+            entry.pictureSource = std::move(*m_keptPicture);
+        } else if (!m_record.picture.empty()) {
+            // Without room now there is none later: the room only shrinks.
+            if (auto kept = m_pictures->reuse(name, stamp))
+                entry.pictureSource = std::move(*kept);
+            else if (m_thumbnails->bytesLeft() >= kThumbnailRoom)
+                m_pictures->storeNew(m_entries.size() - 1, stamp, m_record);
+        }
+    }
+
+    // Sorts, writes the page and, once it is written, keeps this build's pictures.
+    IndexOutcome finish()
+    {
+        if (m_pictures)
+            m_pictures->storeFinished(SIZE_MAX);
+        SortIndexEntries(m_entries);
+        IndexDocumentHeader header;
+        header.folder = m_request.folder;
+        header.pattern = m_request.pattern;
+        header.imagesFiltered = m_imagesFiltered;
+        header.binaryFiltered = m_binaryFiltered;
+        header.created = ToLocalDateTime(m_clock());
+        header.formats = m_request.formats;
+
+        IndexOutcome outcome;
+        outcome.entryCount = static_cast<int>(m_entries.size());
+        outcome.imagesFiltered = m_imagesFiltered;
+        outcome.binaryFiltered = m_binaryFiltered;
+        outcome.documentPath =
+            std::filesystem::path(m_request.folder) / std::string(kIndexDocumentName);
+        if (Result<void> written = WriteIndexDocument(m_request.folder, header, m_entries);
+            written) {
+            outcome.status = IndexStatus::Written;
+        } else {
+            outcome.status = IndexStatus::WriteFailed;
+            outcome.error = written.error();
+        }
+        // The new page names this build's pictures; an unwritten page keeps the old ones.
+        if (outcome.status == IndexStatus::Written)
+            keepPictures();
+        m_listener.close();
+        return outcome;
+    }
+
+    void keepPictures()
+    {
+        if (m_thumbnails) {
+            // A folder without records leaves the cache home alone.
+            if (m_anyRecord) {
+                std::string kept = m_results.serialize();
+                if (kept.size() <= records::ResultCache::kMaxBytes)
+                    m_thumbnails->keepResults(std::move(kept));
+            }
+            m_thumbnails->commit();
+        } else if (!m_request.cacheHome.empty()) {
+            records::RemoveAllThumbnailsOf(m_request.cacheHome, m_request.folder);
+        }
+    }
+
+    const IndexRequest& m_request;
+    const IndexOptions& m_options;
+    IndexProgressListener& m_listener;
+    const int m_folderFd;
+    const ClockFn m_clock;
+    const long long m_total;
+    const std::string m_totalText;
+
+    std::vector<IndexEntry> m_entries;
+    std::string m_buffer;
+    std::optional<records::ThumbnailFolder> m_thumbnails;
+    // Declared after the thumbnail folder: its threads end before the folder goes.
+    std::optional<RecordPictures> m_pictures;
+    RecordFacts m_record;
+    // What the last build found in each file, and what this one finds.
+    records::ResultCache m_knownResults;
+    records::ResultCache m_results;
+    bool m_anyRecord = false;
+    std::string m_headStem;
+    Examination m_headExam;
+    std::string m_headUrl;
+    std::optional<std::string> m_keptPicture;
+
+    int m_imagesFiltered = 0;
+    int m_binaryFiltered = 0;
+    int m_lastRefreshSecond = 0;
+    long long m_counter = 0;
+    // The report and the last-title text are reused from file to file, so that
+    // their texts keep their storage: the run sends two reports per file.
+    FileReport m_report;
+    std::string m_lastTitle;
+};
+
+} // namespace
+
 IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& listener)
 {
     IndexOutcome outcome;
@@ -216,8 +567,6 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         outcome.status = IndexStatus::NoFiles;
         return outcome;
     }
-    const ClockFn clock = request.clock ? request.clock : [] { return std::time(nullptr); };
-    const IndexOptions& options = request.options;
     const FileDescriptor folder(::open(request.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder) {
         // Every file would look vanished, and an empty page would pass for a true one.
@@ -225,244 +574,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
         outcome.error = SystemError(errno, request.folder);
         return outcome;
     }
-    const std::string folderText = FolderText(request.folder);
-    const auto total = static_cast<long long>(request.fileNames.size());
-
-    std::vector<IndexEntry> entries;
-    entries.reserve(request.fileNames.size());
-    std::string buffer;
-    // Pictures inside records are stored where the page can draw them.
-    std::optional<records::ThumbnailFolder> thumbnails;
-    if (request.readRecords)
-        thumbnails.emplace(request.cacheHome, request.folder);
-    RecordFacts record;
-    // What the last build found in each file, and what this one finds.
-    records::ResultCache knownResults;
-    records::ResultCache results;
-    bool anyRecord = false;
-    if (thumbnails)
-        knownResults =
-            records::ResultCache::Parse(thumbnails->readResults(records::ResultCache::kMaxBytes));
-    // The last Chromium head "<hash>_0" read as a record: its "<hash>_s", which
-    // sorts after it, holds the data and is listed as the same thing.
-    std::string headStem;
-    Examination headExam;
-    std::string headUrl;
-    // The thumbnail of an unchanged picture is taken over before its body would be
-    // read; a picture the page leaves out is not asked for.
-    const std::string* current = nullptr;
-    std::optional<std::string> keptPicture;
-    // Thumbnails are made on other threads while the files are read on, and stored
-    // in the files' order: kept and new ones share one budget, so a kept one is
-    // taken over only once every picture before it is stored.
-    std::optional<records::ThumbnailQueue> queue;
-    struct Waiting
-    {
-        records::CacheFileStamp stamp;
-        std::string extension;
-    };
-    std::unordered_map<std::size_t, Waiting> waiting;
-    // Stores the thumbnails made so far, waiting for `wanted` more first (all
-    // still waiting, with SIZE_MAX).
-    const auto storeFinished = [&](std::size_t wanted) {
-        while (queue) {
-            auto job = queue->takeFinished(wanted > 0);
-            if (!job)
-                return;
-            if (wanted != SIZE_MAX && wanted > 0)
-                --wanted;
-            const auto found = waiting.find(job->tag);
-            IndexEntry& entry = entries[job->tag];
-            if (auto stored =
-                    StoreMadePicture(*thumbnails, entry.fileName, found->second.stamp, job->picture,
-                                     found->second.extension, job->thumbnail))
-                entry.pictureSource = std::move(*stored);
-            waiting.erase(found);
-        }
-    };
-    const auto reuse = [&](const std::string& name, const records::CacheFileStamp& stamp) {
-        if (!thumbnails->hasPrevious(name, stamp))
-            return std::optional<std::string>();
-        storeFinished(SIZE_MAX);
-        return thumbnails->reuse(name, stamp);
-    };
-    // A new picture's thumbnail, made on another thread when there is a scaler.
-    const auto storeNew = [&](std::size_t index, const records::CacheFileStamp& stamp,
-                              RecordFacts& found) {
-        if (!request.pictureScaler) {
-            if (auto stored = StoreMadePicture(*thumbnails, entries[index].fileName, stamp,
-                                               found.picture, found.pictureExtension, std::nullopt))
-                entries[index].pictureSource = std::move(*stored);
-            return;
-        }
-        if (!queue)
-            queue.emplace(*request.pictureScaler, records::ThumbnailQueue::ThreadsToUse(),
-                          kQueuedPictureBytes);
-        storeFinished(0);
-        while (!queue->hasRoomFor(found.picture.size()))
-            storeFinished(1);
-        waiting[index] = {stamp, std::move(found.pictureExtension)};
-        queue->push({index, std::move(found.picture), std::nullopt});
-    };
-    const PictureKeptFn pictureKept = [&](const CachedFileFacts& found) {
-        if (options.excludeImages || !found.exists)
-            return false;
-        keptPicture = reuse(*current, {found.size, static_cast<std::int64_t>(found.modified)});
-        return keptPicture.has_value();
-    };
-    int imagesFiltered = 0;
-    int binaryFiltered = 0;
-    int lastRefreshSecond = 0;
-    long long counter = 0;
-    // The report and the last-title text are reused from file to file, so that
-    // their texts keep their storage: the run sends two reports per file.
-    FileReport report;
-    report.total = total;
-    report.folderText = folderText;
-    const std::string totalText = " of " + std::to_string(total);
-    std::string lastTitle;
-
-    for (const std::string& name : request.fileNames) {
-        CallYield(request.yield);
-        ++counter;
-
-        report.counter = counter;
-        report.readingText.assign("Reading File: ");
-        report.readingText += std::to_string(counter);
-        report.readingText += totalText;
-        report.fileName.assign(name);
-        report.percentText = PercentText(counter, total);
-        listener.fileReport(report);
-        listener.windowTitleReport(report.percentText);
-
-        const auto second = static_cast<int>(clock() % 60);
-        if (second != lastRefreshSecond) {
-            lastRefreshSecond = second;
-            listener.timedReport({static_cast<double>(counter) / static_cast<double>(total),
-                                  imagesFiltered, binaryFiltered});
-        }
-
-        CallYield(request.yield);
-        if (listener.cancelRequested()) {
-            if (listener.keepPartialIndex())
-                break; // the file whose turn it was is not examined
-            listener.close();
-            outcome.status = IndexStatus::Cancelled;
-            return outcome;
-        }
-
-        CachedFileFacts facts;
-        keptPicture.reset();
-        current = &name;
-        const records::ExaminedFile* known =
-            thumbnails ? KnownResult(folder.get(), name, knownResults, facts) : nullptr;
-        if (known && known->hasPicture && !options.excludeImages) {
-            keptPicture = reuse(name, {facts.size, static_cast<std::int64_t>(facts.modified)});
-            // A picture without its thumbnail is read again, unless there is no
-            // room left to store it.
-            if (!keptPicture && thumbnails->bytesLeft() >= kThumbnailRoom)
-                known = nullptr;
-        }
-        Examination exam;
-        if (known) {
-            exam = known->examination;
-            record = {};
-            record.isRecord = known->isRecord;
-            record.url = known->url;
-            record.chromiumSparseData = known->chromiumSparseData;
-            record.pictureKept = keptPicture.has_value();
-            results.put(name, *known);
-        } else {
-            facts = {};
-            exam = ExamineCachedFile(folder.get(), name, kIndexDocumentName, buffer, request.yield,
-                                     &facts, thumbnails ? &record : nullptr,
-                                     thumbnails ? pictureKept : PictureKeptFn());
-            if (thumbnails && facts.opened)
-                results.put(name, {records::IdentityOf(facts.status), exam, record.isRecord,
-                                   record.chromiumSparseData,
-                                   record.pictureKept || !record.picture.empty(), record.url});
-        }
-        anyRecord = anyRecord || record.isRecord;
-        if (record.isRecord && name.ends_with("_0") && exam.kind != FileKind::Image) {
-            headStem = name.substr(0, name.size() - 2);
-            headExam = exam;
-            headUrl = record.url;
-        } else if (record.chromiumSparseData && !headStem.empty() &&
-                   name.size() == headStem.size() + 2 && name.starts_with(headStem)) {
-            exam = headExam;
-            record.isRecord = true;
-            record.url = headUrl;
-        }
-        const bool isImage = exam.kind == FileKind::Image;
-        const bool isSound = exam.kind == FileKind::Sound;
-        if (isImage && options.excludeImages)
-            ++imagesFiltered;
-        if (exam.binaryMark && options.excludeBinaryFiles && !isImage && !isSound)
-            ++binaryFiltered;
-
-        const bool kept = !exam.skipped && !(isImage && options.excludeImages) &&
-                          !(!isImage && options.includeOnlyImages) &&
-                          !(exam.binaryMark && options.excludeBinaryFiles && !isImage && !isSound);
-        lastTitle.assign("Last Title Found:  ");
-        lastTitle.append(TrimSpaces(exam.label));
-        // A file that vanished since the list was read would be a link to nothing.
-        if (kept && facts.exists) {
-            entries.push_back(
-                {MakeDateKey(ToLocalDateTime(facts.modified)), std::move(exam.label), name});
-            if (record.isRecord) {
-                entries.back().fromRecord = true;
-                entries.back().url = std::move(record.url);
-                const records::CacheFileStamp stamp{facts.size,
-                                                    static_cast<std::int64_t>(facts.modified)};
-                if (keptPicture) {
-                    entries.back().pictureSource = std::move(*keptPicture);
-                } else if (!record.picture.empty()) {
-                    // Without room now there is none later: the room only shrinks.
-                    if (auto kept = reuse(name, stamp))
-                        entries.back().pictureSource = std::move(*kept);
-                    else if (thumbnails->bytesLeft() >= kThumbnailRoom)
-                        storeNew(entries.size() - 1, stamp, record);
-                }
-            }
-        }
-        listener.lastTitleReport(lastTitle);
-    }
-
-    storeFinished(SIZE_MAX);
-    SortIndexEntries(entries);
-    IndexDocumentHeader header;
-    header.folder = request.folder;
-    header.pattern = request.pattern;
-    header.imagesFiltered = imagesFiltered;
-    header.binaryFiltered = binaryFiltered;
-    header.created = ToLocalDateTime(clock());
-    header.formats = request.formats;
-
-    outcome.entryCount = static_cast<int>(entries.size());
-    outcome.imagesFiltered = imagesFiltered;
-    outcome.binaryFiltered = binaryFiltered;
-    outcome.documentPath = std::filesystem::path(request.folder) / std::string(kIndexDocumentName);
-    if (const Result<void> written = WriteIndexDocument(request.folder, header, entries); written) {
-        outcome.status = IndexStatus::Written;
-    } else {
-        outcome.status = IndexStatus::WriteFailed;
-        outcome.error = written.error();
-    }
-    // The new page names this build's pictures; an unwritten page keeps the old ones.
-    if (outcome.status == IndexStatus::Written) {
-        if (thumbnails) {
-            // A folder without records leaves the cache home alone.
-            if (anyRecord) {
-                std::string kept = results.serialize();
-                if (kept.size() <= records::ResultCache::kMaxBytes)
-                    thumbnails->keepResults(std::move(kept));
-            }
-            thumbnails->commit();
-        } else if (!request.cacheHome.empty())
-            records::RemoveAllThumbnailsOf(request.cacheHome, request.folder);
-    }
-    listener.close();
-    return outcome;
+    return IndexBuild(request, listener, folder.get()).run();
 }
 
 std::string BrowserLaunchErrorText(std::string_view documentPath)

@@ -365,17 +365,10 @@ std::string EntryCellLine(const IndexEntry& entry, const LocaleFormats& formats)
 
 namespace {
 
-// Puts the document into `doc` line by line, handing it to `flush` (and emptying
-// it) whenever it holds `flushAt` bytes or more; the rest stays in `doc`. A writer then keeps
-// reusing one buffer's pages instead of touching a whole page's worth of fresh memory.
-template <typename Flush>
-void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<IndexEntry>& entries,
-                       std::string& doc, std::size_t flushAt, Flush&& flush)
+// The page down to the first row's opening tag.
+void EmitPageHead(const IndexDocumentHeader& header, std::size_t entryCount, bool utf8,
+                  std::string& doc)
 {
-    // Titles read from records are UTF-8: the page then holds nothing else and
-    // says so, so that no browser guesses its charset.
-    const bool utf8 = std::any_of(entries.begin(), entries.end(),
-                                  [](const IndexEntry& e) { return e.fromRecord; });
     const auto text = [utf8](std::string_view bytes) {
         return utf8 ? ToDisplayUtf8(bytes) : std::string(bytes);
     };
@@ -399,7 +392,7 @@ void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<Inde
                   "</font></b></center>");
     Line(doc, "<center><font face=arial size=-2>Created: " +
                   FormatGeneralDate(header.created, header.formats) + std::string(kSpacer) +
-                  "Files Indexed: " + std::to_string(entries.size()) + std::string(kSpacer) +
+                  "Files Indexed: " + std::to_string(entryCount) + std::string(kSpacer) +
                   "Images Filtered: " + std::to_string(header.imagesFiltered) +
                   std::string(kSpacer) +
                   "Binary Files Filtered: " + std::to_string(header.binaryFiltered) +
@@ -410,6 +403,13 @@ void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<Inde
     Line(doc, "<p>");
     Line(doc, "<table width=750 align=center cellspacing=1 cellpadding=3 border=1>");
     Line(doc, "<tr>");
+}
+
+// The entries' cells, five to a row, handed to `flush` as `doc` fills up.
+template <typename Flush>
+void EmitEntryCells(const IndexDocumentHeader& header, const std::vector<IndexEntry>& entries,
+                    bool utf8, std::string& doc, std::size_t flushAt, Flush& flush)
+{
     DateTexts dates(header.formats);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i > 0 && i % kCellsPerRow == 0) {
@@ -431,10 +431,15 @@ void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<Inde
             doc.clear();
         }
     }
+}
+
+// The page from the last row's closing tag on.
+void EmitPageFoot(std::size_t entryCount, std::string& doc)
+{
     Line(doc, "</tr>");
     Line(doc, "</td>");
     Line(doc, "</table>");
-    if (entries.size() > kReturnToTopThreshold) {
+    if (entryCount > kReturnToTopThreshold) {
         Line(doc, "<br>");
         Line(doc, "<center><a href=#TOP><font size=-1>RETURN TO TOP</font></A></center>");
         Line(doc, "<br>");
@@ -456,6 +461,22 @@ void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<Inde
     Line(doc, "<br>");
     Line(doc, "</BODY>");
     Line(doc, "</HTML>");
+}
+
+// Puts the document into `doc` line by line, handing it to `flush` (and emptying
+// it) whenever it holds `flushAt` bytes or more; the rest stays in `doc`. A writer then keeps
+// reusing one buffer's pages instead of touching a whole page's worth of fresh memory.
+template <typename Flush>
+void EmitIndexDocument(const IndexDocumentHeader& header, const std::vector<IndexEntry>& entries,
+                       std::string& doc, std::size_t flushAt, Flush&& flush)
+{
+    // Titles read from records are UTF-8: the page then holds nothing else and
+    // says so, so that no browser guesses its charset.
+    const bool utf8 = std::any_of(entries.begin(), entries.end(),
+                                  [](const IndexEntry& e) { return e.fromRecord; });
+    EmitPageHead(header, entries.size(), utf8, doc);
+    EmitEntryCells(header, entries, utf8, doc, flushAt, flush);
+    EmitPageFoot(entries.size(), doc);
 }
 
 // Pieces of the page go to the file in writes of about this size.

@@ -28,6 +28,53 @@ bool IsSvg(std::string_view picture)
            head.find("<?xml") != std::string_view::npos;
 }
 
+// Asks the reader to decode at the thumbnail's size where that is cheaper, or
+// needed. False when the picture has no size to show.
+bool ScaleWhileReading(QImageReader& reader)
+{
+    const QSize stored = reader.size();
+    if (!stored.isValid())
+        return true;
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const QSize shown = turned ? stored.transposed() : stored;
+    const records::FittedSize fit =
+        records::FitInSquare(shown.width(), shown.height(), records::kThumbnailSide);
+    if (fit.width == 0)
+        return false;
+    // A JPEG is decoded at a fraction of its size by the decoder itself.
+    if ((fit.width != shown.width() || fit.height != shown.height()) &&
+        (reader.format() == "jpeg" ||
+         static_cast<qint64>(stored.width()) * stored.height() > kWholePixels)) {
+        const QSize scaled(fit.width, fit.height);
+        reader.setScaledSize(turned ? scaled.transposed() : scaled);
+    }
+    return true;
+}
+
+// The picture decoded and fitted in the thumbnail's square; null when no decoder
+// reads it.
+QImage FittedPicture(std::string_view picture)
+{
+    QByteArray bytes =
+        QByteArray::fromRawData(picture.data(), static_cast<qsizetype>(picture.size()));
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    // Drawn upright, as a browser draws a photo with an orientation mark.
+    reader.setAutoTransform(true);
+    if (!reader.canRead() || reader.format() == "svg" || !ScaleWhileReading(reader))
+        return {};
+    QImage image = reader.read();
+    if (!image.isNull()) {
+        const records::FittedSize fit =
+            records::FitInSquare(image.width(), image.height(), records::kThumbnailSide);
+        if (fit.width != image.width() || fit.height != image.height())
+            image = image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+    }
+    return image;
+}
+
 } // namespace
 
 QtPictureScaler::QtPictureScaler()
@@ -43,39 +90,7 @@ std::optional<records::Thumbnail> QtPictureScaler::makeThumbnail(std::string_vie
 {
     if (picture.empty() || picture.size() > records::kMaxDecodedPictureBytes || IsSvg(picture))
         return std::nullopt;
-    QByteArray bytes =
-        QByteArray::fromRawData(picture.data(), static_cast<qsizetype>(picture.size()));
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    QImageReader reader(&device);
-    // Drawn upright, as a browser draws a photo with an orientation mark.
-    reader.setAutoTransform(true);
-    if (!reader.canRead() || reader.format() == "svg")
-        return std::nullopt;
-    const QSize stored = reader.size();
-    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-    if (stored.isValid()) {
-        const QSize shown = turned ? stored.transposed() : stored;
-        const records::FittedSize fit =
-            records::FitInSquare(shown.width(), shown.height(), records::kThumbnailSide);
-        if (fit.width == 0)
-            return std::nullopt;
-        // A JPEG is decoded at a fraction of its size by the decoder itself.
-        if ((fit.width != shown.width() || fit.height != shown.height()) &&
-            (reader.format() == "jpeg" ||
-             static_cast<qint64>(stored.width()) * stored.height() > kWholePixels)) {
-            const QSize scaled(fit.width, fit.height);
-            reader.setScaledSize(turned ? scaled.transposed() : scaled);
-        }
-    }
-    QImage image = reader.read();
-    if (!image.isNull()) {
-        const records::FittedSize fit =
-            records::FitInSquare(image.width(), image.height(), records::kThumbnailSide);
-        if (fit.width != image.width() || fit.height != image.height())
-            image = image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
-    }
+    const QImage image = FittedPicture(picture);
     if (image.isNull() || image.width() > records::kThumbnailSide ||
         image.height() > records::kThumbnailSide)
         return std::nullopt;

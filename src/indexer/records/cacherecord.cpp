@@ -87,6 +87,55 @@ std::optional<std::string> FirefoxUrl(std::string_view key)
     return std::string(key.substr(at + 2));
 }
 
+// The body's size by an "alt-data" element, "1;<offset>,<type>": the browser's own
+// data (compiled scripts) sits behind the body from that offset on, which lies
+// within the `metaAt` bytes before the metadata. `bodySize` as it was when the value
+// holds no offset; nullopt when the offset is damaged.
+std::optional<std::uint64_t> AltDataBodySize(std::string_view value, std::uint64_t metaAt,
+                                             std::uint64_t bodySize)
+{
+    const std::size_t semicolon = value.find(';');
+    if (semicolon == std::string_view::npos)
+        return bodySize;
+    std::uint64_t altAt = 0;
+    std::size_t i = semicolon + 1;
+    bool digits = false;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9' && altAt < (1ULL << 40);
+         ++i, digits = true)
+        altAt = altAt * 10 + static_cast<std::uint64_t>(value[i] - '0');
+    if (!digits || altAt > metaAt)
+        return std::nullopt;
+    return altAt;
+}
+
+// Elements: NUL-terminated name and value, pair after pair, until an empty name or
+// the end. False when the record holds no response head or a damaged element.
+bool ReadFirefoxElements(std::string_view elements, std::uint64_t metaAt, CacheRecord& record)
+{
+    bool haveHead = false;
+    while (!elements.empty()) {
+        const std::size_t nameEnd = elements.find('\0');
+        if (nameEnd == 0 || nameEnd == std::string_view::npos)
+            break;
+        const std::size_t valueEnd = elements.find('\0', nameEnd + 1);
+        if (valueEnd == std::string_view::npos)
+            break;
+        const std::string_view name = elements.substr(0, nameEnd);
+        const std::string_view value = elements.substr(nameEnd + 1, valueEnd - nameEnd - 1);
+        if (name == "response-head" && !haveHead) {
+            record.head = ResponseHead(value);
+            haveHead = true;
+        } else if (name == "alt-data") {
+            const auto bodySize = AltDataBodySize(value, metaAt, record.bodySize);
+            if (!bodySize)
+                return false;
+            record.bodySize = *bodySize;
+        }
+        elements.remove_prefix(valueEnd + 1);
+    }
+    return haveHead && !record.head.empty();
+}
+
 } // namespace
 
 std::optional<std::string_view> MemorySource::read(std::uint64_t offset, std::size_t length)
@@ -232,43 +281,7 @@ std::optional<CacheRecord> ReadFirefoxRecord(RecordSource& source)
     record.url = std::move(*url);
     record.bodyOffset = 0;
     record.bodySize = metaAt;
-
-    // Elements: NUL-terminated name and value, pair after pair, until an empty
-    // name or the end.
-    std::string_view elements = meta->substr(kFirefoxHeaderBytes + keyLength + 1);
-    bool haveHead = false;
-    while (!elements.empty()) {
-        const std::size_t nameEnd = elements.find('\0');
-        if (nameEnd == 0 || nameEnd == std::string_view::npos)
-            break;
-        const std::size_t valueEnd = elements.find('\0', nameEnd + 1);
-        if (valueEnd == std::string_view::npos)
-            break;
-        const std::string_view name = elements.substr(0, nameEnd);
-        const std::string_view value = elements.substr(nameEnd + 1, valueEnd - nameEnd - 1);
-        if (name == "response-head" && !haveHead) {
-            record.head = ResponseHead(value);
-            haveHead = true;
-        } else if (name == "alt-data") {
-            // "1;<offset>,<type>": the browser's own data (compiled scripts) sits
-            // behind the body from that offset on.
-            const std::size_t semicolon = value.find(';');
-            if (semicolon != std::string_view::npos) {
-                std::uint64_t altAt = 0;
-                std::size_t i = semicolon + 1;
-                bool digits = false;
-                for (;
-                     i < value.size() && value[i] >= '0' && value[i] <= '9' && altAt < (1ULL << 40);
-                     ++i, digits = true)
-                    altAt = altAt * 10 + static_cast<std::uint64_t>(value[i] - '0');
-                if (!digits || altAt > metaAt)
-                    return std::nullopt;
-                record.bodySize = altAt;
-            }
-        }
-        elements.remove_prefix(valueEnd + 1);
-    }
-    if (!haveHead || record.head.empty())
+    if (!ReadFirefoxElements(meta->substr(kFirefoxHeaderBytes + keyLength + 1), metaAt, record))
         return std::nullopt;
     return record;
 }

@@ -365,73 +365,114 @@ std::size_t FindEndTag(std::string_view page, std::string_view name, std::size_t
     return std::string_view::npos;
 }
 
-PageTags LocatePageTags(std::string_view page)
+// One pass over a page's tags, as a browser would see them: comments, raw text and
+// the insides of pictures drawn in SVG hide what looks like a title there.
+class PageTagScan
 {
-    PageTags tags;
-    int svgDepth = 0;
-    std::size_t pos = 0;
-    while (pos < page.size()) {
-        const std::size_t lt = page.find('<', pos);
+public:
+    explicit PageTagScan(std::string_view page) : m_page(page) {}
+
+    PageTags run()
+    {
+        while (m_pos < m_page.size() && step()) {
+        }
+        return m_tags;
+    }
+
+private:
+    // Reads through the next tag or comment; false when nothing after it counts.
+    bool step()
+    {
+        const std::size_t lt = m_page.find('<', m_pos);
         if (lt == std::string_view::npos)
-            break;
-        if (page.substr(lt).starts_with("<!--")) {
-            const std::size_t end = page.find("-->", lt + 4);
+            return false;
+        if (m_page.substr(lt).starts_with("<!--")) {
+            const std::size_t end = m_page.find("-->", lt + 4);
             if (end == std::string_view::npos)
-                break;
-            pos = end + 3;
-            continue;
+                return false;
+            m_pos = end + 3;
+            return true;
         }
-        const bool closing = lt + 1 < page.size() && page[lt + 1] == '/';
+        const bool closing = lt + 1 < m_page.size() && m_page[lt + 1] == '/';
         const std::size_t nameAt = lt + (closing ? 2 : 1);
-        const std::string name = TagNameAt(page, nameAt);
+        const std::string name = TagNameAt(m_page, nameAt);
         if (name.empty()) {
-            pos = lt + 1;
-            continue;
+            m_pos = lt + 1;
+            return true;
         }
-        const std::size_t tagEnd = page.find('>', nameAt);
+        const std::size_t tagEnd = m_page.find('>', nameAt);
         if (tagEnd == std::string_view::npos)
-            break;
-        pos = tagEnd + 1;
-        const bool heading = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
-        const std::size_t level = heading ? static_cast<std::size_t>(name[1] - '1') : 0;
+            return false;
+        m_pos = tagEnd + 1;
         if (closing) {
-            if (name == "svg" && svgDepth > 0)
-                --svgDepth;
-            else if (heading && tags.headings[level].begin != std::string_view::npos &&
-                     tags.headings[level].end == std::string_view::npos)
-                tags.headings[level].end = lt;
-            continue;
+            closeTag(name, lt);
+            return true;
         }
+        return openTag(name, tagEnd);
+    }
+
+    // The heading level 0..5 of "h1".."h6"; npos for any other name.
+    static std::size_t HeadingLevel(const std::string& name)
+    {
+        const bool heading = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+        return heading ? static_cast<std::size_t>(name[1] - '1') : std::string_view::npos;
+    }
+
+    void closeTag(const std::string& name, std::size_t lt)
+    {
+        const std::size_t level = HeadingLevel(name);
+        if (name == "svg" && m_svgDepth > 0)
+            --m_svgDepth;
+        else if (level != std::string_view::npos &&
+                 m_tags.headings[level].begin != std::string_view::npos &&
+                 m_tags.headings[level].end == std::string_view::npos)
+            m_tags.headings[level].end = lt;
+    }
+
+    bool openTag(const std::string& name, std::size_t tagEnd)
+    {
         // Raw text: what looks like tags inside is not.
         if (name == "script" || name == "style" || name == "textarea" || name == "xmp") {
-            const std::size_t end = FindEndTag(page, name, pos);
+            const std::size_t end = FindEndTag(m_page, name, m_pos);
             if (end == std::string_view::npos)
-                break;
-            pos = end;
-            continue;
+                return false;
+            m_pos = end;
+            return true;
         }
         if (name == "svg") {
-            if (page[tagEnd - 1] != '/')
-                ++svgDepth;
-            continue;
+            if (m_page[tagEnd - 1] != '/')
+                ++m_svgDepth;
+            return true;
         }
-        if (name == "title" && svgDepth == 0 && tags.title.begin == std::string_view::npos) {
-            tags.title.begin = pos;
+        if (name == "title" && m_svgDepth == 0 && m_tags.title.begin == std::string_view::npos) {
+            m_tags.title.begin = m_pos;
             // The title's text runs to its end tag, whatever it holds.
-            tags.title.end = FindEndTag(page, "title", pos);
-            if (tags.title.end == std::string_view::npos)
-                break;
-            if (HasVisibleText(SpanText(page, tags.title))) {
-                tags.titleSettled = true;
-                break;
+            m_tags.title.end = FindEndTag(m_page, "title", m_pos);
+            if (m_tags.title.end == std::string_view::npos)
+                return false;
+            if (HasVisibleText(SpanText(m_page, m_tags.title))) {
+                m_tags.titleSettled = true;
+                return false;
             }
-            pos = tags.title.end;
-            continue;
+            m_pos = m_tags.title.end;
+            return true;
         }
-        if (heading && tags.headings[level].begin == std::string_view::npos)
-            tags.headings[level].begin = pos;
+        const std::size_t level = HeadingLevel(name);
+        if (level != std::string_view::npos &&
+            m_tags.headings[level].begin == std::string_view::npos)
+            m_tags.headings[level].begin = m_pos;
+        return true;
     }
-    return tags;
+
+    std::string_view m_page;
+    PageTags m_tags;
+    int m_svgDepth = 0;
+    std::size_t m_pos = 0;
+};
+
+PageTags LocatePageTags(std::string_view page)
+{
+    return PageTagScan(page).run();
 }
 
 std::string ShownText(std::string_view raw, const std::string& encoding, bool dropTags)

@@ -198,6 +198,79 @@ std::string PictureExtension(std::string_view mediaType, std::string_view body)
     return mediaType.starts_with("image/") ? "img" : "";
 }
 
+namespace {
+
+// A picture's examination; false when its body is damaged.
+bool ExaminePicture(RecordSource& source, const CacheRecord& record,
+                    const std::vector<std::string>& codings, std::string_view mediaType,
+                    const RecordLimits& limits, const std::function<bool()>& pictureKept,
+                    RecordExamination& result)
+{
+    result.examination.kind = FileKind::Image;
+    result.examination.label = kImageLabel;
+    // An unchanged file whose thumbnail is kept: its body, often most of what a
+    // rebuild would read, is not needed.
+    if (pictureKept && pictureKept()) {
+        result.pictureKept = true;
+        return true;
+    }
+    std::string picture;
+    const PictureRead read = WholePicture(source, record, codings, limits, picture);
+    if (read == PictureRead::Damaged)
+        return false;
+    if (read == PictureRead::Whole) {
+        result.pictureExtension = PictureExtension(mediaType, picture);
+        result.picture = std::move(picture);
+    }
+    return true;
+}
+
+// The examination of a page, or of a body of no telling type, by its title.
+Examination ExamineByTitle(const CacheRecord& record, MediaClass media, std::string_view body,
+                           std::string_view fileName, std::string_view indexName,
+                           const YieldFn& yield)
+{
+    Examination exam;
+    std::string title = PageTitle(body, CharsetParameter(record.head.value("Content-Type")));
+    CallYield(yield);
+    if (!title.empty()) {
+        exam.label = std::move(title);
+    } else if (media == MediaClass::Page) {
+        // A page is text whatever bytes it holds: never "binary".
+        exam.label = kUntitledLabel;
+    } else {
+        // The rules for any cached file; a title they find is written as
+        // UTF-8 like every title of a record.
+        exam = ExamineContent(fileName, body.substr(0, kExaminedBytes), indexName, yield);
+        if (!exam.label.empty() && exam.label[0] != ' ')
+            exam.label = DecodeCharacterReferences(ToDisplayUtf8(exam.label));
+    }
+    return exam;
+}
+
+// The label of a kind of body that is not read.
+std::string_view UnreadBodyLabel(MediaClass media)
+{
+    switch (media) {
+    case MediaClass::Sound:
+        return kSoundLabel;
+    case MediaClass::Script:
+        return kJavaScriptLabel;
+    case MediaClass::StyleSheet:
+        return kStyleSheetLabel;
+    case MediaClass::Font:
+        return kFontLabel;
+    case MediaClass::Video:
+        return kVideoLabel;
+    case MediaClass::Data:
+        return kDataLabel;
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string_view fileName,
                                                std::string_view indexName, const YieldFn& yield,
                                                const RecordLimits& limits,
@@ -218,7 +291,6 @@ std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string
 
     RecordExamination result;
     result.url = std::move(record->url);
-    Examination& exam = result.examination;
 
     std::optional<std::string> body;
     if (media == MediaClass::Page || media == MediaClass::Other) {
@@ -230,64 +302,15 @@ std::optional<RecordExamination> ExamineRecord(RecordSource& source, std::string
             media = MediaClass::Picture;
     }
 
-    switch (media) {
-    case MediaClass::Picture: {
-        exam.kind = FileKind::Image;
-        exam.label = kImageLabel;
-        // An unchanged file whose thumbnail is kept: its body, often most of what a
-        // rebuild would read, is not needed.
-        if (pictureKept && pictureKept()) {
-            result.pictureKept = true;
-            break;
-        }
-        std::string picture;
-        const PictureRead read = WholePicture(source, *record, codings, limits, picture);
-        if (read == PictureRead::Damaged)
+    if (media == MediaClass::Picture) {
+        if (!ExaminePicture(source, *record, codings, mediaType, limits, pictureKept, result))
             return std::nullopt;
-        if (read == PictureRead::Whole) {
-            result.pictureExtension = PictureExtension(mediaType, picture);
-            result.picture = std::move(picture);
-        }
-        break;
-    }
-    case MediaClass::Sound:
-        exam.kind = FileKind::Sound;
-        exam.label = kSoundLabel;
-        break;
-    case MediaClass::Script:
-        exam.label = kJavaScriptLabel;
-        break;
-    case MediaClass::StyleSheet:
-        exam.label = kStyleSheetLabel;
-        break;
-    case MediaClass::Font:
-        exam.label = kFontLabel;
-        break;
-    case MediaClass::Video:
-        exam.label = kVideoLabel;
-        break;
-    case MediaClass::Data:
-        exam.label = kDataLabel;
-        break;
-    case MediaClass::Page:
-    case MediaClass::Other: {
-        std::string title = PageTitle(*body, CharsetParameter(record->head.value("Content-Type")));
-        CallYield(yield);
-        if (!title.empty()) {
-            exam.label = std::move(title);
-        } else if (media == MediaClass::Page) {
-            // A page is text whatever bytes it holds: never "binary".
-            exam.label = kUntitledLabel;
-        } else {
-            // The rules for any cached file; a title they find is written as
-            // UTF-8 like every title of a record.
-            exam = ExamineContent(fileName, std::string_view(*body).substr(0, kExaminedBytes),
-                                  indexName, yield);
-            if (!exam.label.empty() && exam.label[0] != ' ')
-                exam.label = DecodeCharacterReferences(ToDisplayUtf8(exam.label));
-        }
-        break;
-    }
+    } else if (media == MediaClass::Page || media == MediaClass::Other) {
+        result.examination = ExamineByTitle(*record, media, *body, fileName, indexName, yield);
+    } else {
+        if (media == MediaClass::Sound)
+            result.examination.kind = FileKind::Sound;
+        result.examination.label = UnreadBodyLabel(media);
     }
     CallYield(yield);
     return result;
