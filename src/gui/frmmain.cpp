@@ -481,8 +481,10 @@ void frmMain::Form_Unload()
         const double dpi = ScreenDpi(this);
         WindowRect rect{PixelsToTwips(outer.x(), dpi), PixelsToTwips(outer.y(), dpi),
                         PixelsToTwips(outer.width(), dpi), PixelsToTwips(outer.height(), dpi)};
-        tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), PlacementMode::Save,
-                                       ScreenSizeInTwips(this), Program().settingsPath());
+        // The window is closing: a placement that cannot be saved leaves the last one.
+        std::ignore =
+            tessaloom::KeepWindowPlacement(rect, windowTitle().toStdString(), PlacementMode::Save,
+                                           ScreenSizeInTwips(this), Program().settingsPath());
     } else {
         KeepWindowPlacement(this, PlacementMode::Save);
     }

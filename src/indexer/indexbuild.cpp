@@ -519,7 +519,9 @@ private:
                 if (kept.size() <= records::ResultCache::kMaxBytes)
                     m_thumbnails->keepResults(std::move(kept));
             }
-            m_thumbnails->commit();
+            // The page is in place already; pictures that cannot join it only leave
+            // its thumbnails out, and the next build makes them again.
+            std::ignore = m_thumbnails->commit();
         } else if (!m_request.cacheHome.empty()) {
             records::RemoveAllThumbnailsOf(m_request.cacheHome, m_request.folder);
         }
