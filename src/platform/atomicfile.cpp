@@ -257,7 +257,7 @@ Result<void> AtomicFile::nameUnnamedFile()
 Result<void> AtomicFile::commit()
 {
     if (!m_fd || m_error) {
-        const Error error = fail("Cannot write", EBADF); // the first failure, if any
+        Error error = fail("Cannot write", EBADF); // the first failure, if any
         discard();
         return error;
     }

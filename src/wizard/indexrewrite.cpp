@@ -161,7 +161,7 @@ Result<RewriteSummary> RewriteIndexDocument(const std::filesystem::path& documen
     for (;;) {
         const ssize_t n = ReadSome(file.fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            const Error failed = SystemError(errno, document.string());
+            Error failed = SystemError(errno, document.string());
             out.discard();
             return failed;
         }
