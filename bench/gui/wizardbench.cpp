@@ -59,7 +59,7 @@ bool Make(const std::filesystem::path& folder, int entries)
     IndexDocumentHeader header;
     header.folder = folder.string();
     header.pattern = "*.*";
-    return WriteIndexDocument(folder, header, list);
+    return WriteIndexDocument(folder, header, list).ok();
 }
 
 // Lets events run until the list has painted its rows once.

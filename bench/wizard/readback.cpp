@@ -84,9 +84,8 @@ bool Prepare(const std::filesystem::path& folder, int entries)
     IndexDocumentHeader header;
     header.folder = folder.string();
     header.pattern = "*.*";
-    std::string error;
-    if (!WriteIndexDocument(folder, header, list, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const Result<void> written = WriteIndexDocument(folder, header, list); !written) {
+        std::fprintf(stderr, "%s\n", written.error().message.c_str());
         return false;
     }
     return true;

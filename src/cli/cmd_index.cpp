@@ -169,14 +169,14 @@ int ReportOutcome(const IndexOutcome& outcome, Streams& streams)
         return kExitNothingFound;
     case IndexStatus::WriteFailed:
         streams.err << "tessaloom-cli index: the index could not be written: "
-                    << TerminalText(outcome.error) << "\n";
+                    << TerminalText(outcome.error->message) << "\n";
         return kExitWriteFailed;
     case IndexStatus::Cancelled:
         return kExitNothingFound;
     case IndexStatus::FolderUnreadable:
         // Gone or locked since it was listed: as unreadable as at the listing.
-        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(outcome.error)
-                    << "\n";
+        streams.err << "tessaloom-cli index: cannot read folder "
+                    << TerminalText(outcome.error->message) << "\n";
         return kExitUsage;
     case IndexStatus::Written:
         break;
@@ -206,11 +206,13 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     if (parsed.readRecords)
         request.pictureScaler = &scaler;
     request.formats = LocaleFormats::FromProcessLocale();
-    std::string error;
-    if (!ListMatchingFiles(request.folder, parsed.pattern, request.fileNames, &error)) {
-        streams.err << "tessaloom-cli index: cannot read folder " << TerminalText(error) << "\n";
+    Result<std::vector<std::string>> listed = ListMatchingFiles(request.folder, parsed.pattern);
+    if (!listed) {
+        streams.err << "tessaloom-cli index: cannot read folder "
+                    << TerminalText(listed.error().message) << "\n";
         return kExitUsage;
     }
+    request.fileNames = std::move(listed).value();
 
     TerminalProgress progress(streams.err, streams.errIsTerminal && !parsed.quiet);
     return ReportOutcome(CreateIndex(request, progress), streams);

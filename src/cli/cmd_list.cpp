@@ -59,7 +59,8 @@ int RunListCommand(const std::vector<std::string>& args, Streams& streams)
 
     const IndexList list = ReadIndexDocument(document);
     if (list.status != IndexListStatus::Loaded) {
-        streams.err << "tessaloom-cli: cannot read " << TerminalText(list.error) << "\n";
+        streams.err << "tessaloom-cli: cannot read "
+                    << TerminalText(list.error ? list.error->message : std::string()) << "\n";
         return kExitUsage;
     }
     for (const WizardRow& row : list.rows) {

@@ -145,7 +145,7 @@ int RunSearchCommand(const std::vector<std::string>& args, Streams& streams)
     if (!plan.folderListPath.empty() && !result.written) {
         streams.err << "tessaloom-cli search: cannot write "
                     << TerminalText(plan.folderListPath.string()) << ": "
-                    << TerminalText(result.writeError) << '\n';
+                    << TerminalText(result.writeError->message) << '\n';
         return kExitWriteFailed;
     }
     return kExitOk;

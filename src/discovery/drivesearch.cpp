@@ -94,8 +94,11 @@ DriveSearchResult RunDriveSearch(const DriveSearchPlan& plan, FoldersSearchView&
     result.cancelled = observer.cancelled();
     result.folders = SortFoundFolders(std::move(observer.found()));
     if (!plan.folderListPath.empty()) {
-        result.written = WriteFileAtomically(plan.folderListPath, FolderListText(result.folders),
-                                             &result.writeError, LinkAtTarget::WriteThrough);
+        const Result<void> written = WriteFileAtomically(
+            plan.folderListPath, FolderListText(result.folders), LinkAtTarget::WriteThrough);
+        result.written = written.ok();
+        if (!written)
+            result.writeError = written.error();
     }
 
     view.slideOutAndClose();

@@ -2,8 +2,10 @@
 
 #include "discovery/cachefolderwalk.h"
 #include "platform/localeformats.h"
+#include "platform/result.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,7 @@ struct DriveSearchResult
     std::vector<std::string> folders;
     bool cancelled = false;
     bool written = false;
-    std::string writeError; ///< why the folder list could not be written
+    std::optional<Error> writeError; ///< why the folder list could not be written
 };
 
 /// "Searching " + line feed + the volume's entry + " ...".

@@ -229,10 +229,10 @@ std::vector<Volume> SelectVolumes(const std::vector<MountEntry>& mounts,
 
 std::vector<Volume> MountedVolumes()
 {
-    std::string text;
-    if (!ReadFileLimited("/proc/self/mountinfo", 16 * 1024 * 1024, text))
+    const Result<std::string> text = ReadFileLimited("/proc/self/mountinfo", 16 * 1024 * 1024);
+    if (!text)
         return {};
-    std::vector<MountEntry> mounts = ParseMountInfo(text);
+    std::vector<MountEntry> mounts = ParseMountInfo(text.value());
 
     // Labels are links named after the label, pointing at the device node; device
     // sources are resolved the same way, so /dev/mapper names meet their dm node.

@@ -133,8 +133,9 @@ SuggestedList ReadSuggestedList(const std::filesystem::path& folderListPath,
         if (tooLong || line.empty() || line.front() != '/' ||
             line.find('\0') != std::string::npos || !seen.insert(line).second || !IsFolder(line))
             continue;
-        if (!ListMatchingFiles(line, filePattern, names))
-            names.clear();
+        // A folder that cannot be read counts as one without files.
+        Result<std::vector<std::string>> listed = ListMatchingFiles(line, filePattern);
+        names = listed ? std::move(listed).value() : std::vector<std::string>{};
         const auto fileCount = static_cast<std::int64_t>(names.size());
         if (fileCount < minimumFileCount)
             continue;

@@ -88,8 +88,12 @@ void FileListBox::refresh()
 void FileListBox::readNames()
 {
     std::vector<std::string> names;
-    if (!m_folder.empty())
-        ListMatchingFiles(m_folder, m_pattern, names);
+    if (!m_folder.empty()) {
+        // A folder that cannot be read shows no files, as an empty one does.
+        Result<std::vector<std::string>> listed = ListMatchingFiles(m_folder, m_pattern);
+        if (listed)
+            names = std::move(listed).value();
+    }
     // A reading that found the same names leaves the rows as they are.
     if (names != m_names) {
         m_names = std::move(names);

@@ -438,7 +438,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::Form_Unload()
 {
-    WriteMainWindowSettings(exitValues(), Program().settingsPath());
+    // The program is ending: a settings file that cannot be written keeps its old values.
+    std::ignore = WriteMainWindowSettings(exitValues(), Program().settingsPath());
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
         // The record keeps the normal-state geometry, so the window comes back normal,
         // with the frame it has in that state: measured now, the frame of a
@@ -452,8 +453,9 @@ void frmMain::Form_Unload()
         setWindowState(Qt::WindowNoState);
         const double dpi = ScreenDpi(this);
         WindowRect rect = RectInTwips(outer, dpi);
-        KeepPlacementRecord(rect, windowTitle().toStdString(), PlacementMode::Save,
-                            ScreenSizeInTwips(this), Program().settingsPath());
+        // The window is closing: a placement that cannot be saved leaves the last one.
+        std::ignore = KeepPlacementRecord(rect, windowTitle().toStdString(), PlacementMode::Save,
+                                          ScreenSizeInTwips(this), Program().settingsPath());
     } else {
         KeepWindowPlacement(this, PlacementMode::Save);
     }
@@ -561,9 +563,10 @@ void frmMain::Drv_DriveList_Change()
         if (std::filesystem::is_directory(known->second, ec))
             folder = known->second;
     }
-    if (const int error = ProbeFolder(folder); error != 0) {
+    if (const Result<void> probed = ProbeFolder(folder); !probed) {
         QApplication::beep();
-        ShowErrorBox(this, Utf8ToText(ProbeErrorTitle(error)), Utf8ToText(ProbeErrorText(error)));
+        ShowErrorBox(this, Utf8ToText(ProbeErrorTitle(probed.error())),
+                     Utf8ToText(probed.error().message));
         Drv_DriveList->showVolumeOf(Dir1->path());
         return;
     }
@@ -596,8 +599,9 @@ void frmMain::MenuFileCopyPath_Click()
 void frmMain::MenuFileReadRecords_Click()
 {
     // Saved at once: the window's closing writes only the settings it always wrote.
-    WriteReadCacheRecords(MenuFileReadRecords->isChecked(), Program().settings(),
-                          Program().settingsPath());
+    // The record follows either way: the choice holds for this run.
+    std::ignore = WriteReadCacheRecords(MenuFileReadRecords->isChecked(), Program().settings(),
+                                        Program().settingsPath());
 }
 
 // ---------------------------------------------------------------------------

@@ -304,7 +304,7 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
 {
     // Files that stayed, or a page that still lists deleted files, must not pass
     // for a clean delete: the rows left show them, and this says why.
-    const bool pageLeft = !outcome.rewritten && !outcome.rewrite.error.empty();
+    const bool pageLeft = !outcome.rewritten && outcome.rewrite && !outcome.rewrite->ok();
     if (outcome.notDeleted.empty() && !pageLeft)
         return {};
     QString text;
@@ -322,7 +322,7 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
             const QString name = QFileInfo(path).fileName();
             // The reason starts with the file's path: the line names the file once.
             // Decoded as the path is, the name is found in it.
-            QString why = PathToText(reason);
+            QString why = PathToText(reason.message);
             const QString lead = name + QStringLiteral(": ");
             if (const qsizetype at = why.indexOf(lead);
                 !name.isEmpty() && at >= 0 && (at == 0 || why.at(at - 1) == QLatin1Char('/')))
@@ -336,7 +336,7 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
         text += QStringLiteral("The index page was not updated: ") +
-                QString::fromStdString(outcome.rewrite.error);
+                QString::fromStdString(outcome.rewrite->error().message);
     }
     return text;
 }

@@ -168,8 +168,8 @@ void QuickStart::Form_Unload()
     m_unloaded = true;
     // Written at every closing, changed or not; a failed write keeps the record as
     // chosen for the rest of the run.
-    WriteQuickStartClosing(m_chkDoNotShowAgain->isChecked(), Program().settings(),
-                           Program().settingsPath());
+    std::ignore = WriteQuickStartClosing(m_chkDoNotShowAgain->isChecked(), Program().settings(),
+                                         Program().settingsPath());
 }
 
 void ShowQuickStart(QWidget* owner)

@@ -364,9 +364,10 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
             }
         }
         if (!read) {
-            int error = 0;
-            content = std::string_view(buffer.data(),
-                                       ReadFull(file.fd.get(), buffer.data(), want, error));
+            // A file whose read fails is examined as an empty one: its row still
+            // lists it, and no half-read bytes decide its kind.
+            const Result<std::size_t> got = ReadFull(file.fd.get(), buffer.data(), want);
+            content = std::string_view(buffer.data(), got ? got.value() : 0);
         }
     }
     CallYield(yield);

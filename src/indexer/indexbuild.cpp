@@ -496,9 +496,13 @@ private:
         outcome.binaryFiltered = m_binaryFiltered;
         outcome.documentPath =
             std::filesystem::path(m_request.folder) / std::string(kIndexDocumentName);
-        outcome.status = WriteIndexDocument(m_request.folder, header, m_entries, &outcome.error)
-                             ? IndexStatus::Written
-                             : IndexStatus::WriteFailed;
+        if (Result<void> written = WriteIndexDocument(m_request.folder, header, m_entries);
+            written) {
+            outcome.status = IndexStatus::Written;
+        } else {
+            outcome.status = IndexStatus::WriteFailed;
+            outcome.error = written.error();
+        }
         // The new page names this build's pictures; an unwritten page keeps the old ones.
         if (outcome.status == IndexStatus::Written)
             keepPictures();
@@ -515,7 +519,9 @@ private:
                 if (kept.size() <= records::ResultCache::kMaxBytes)
                     m_thumbnails->keepResults(std::move(kept));
             }
-            m_thumbnails->commit();
+            // The page is in place already; pictures that cannot join it only leave
+            // its thumbnails out, and the next build makes them again.
+            std::ignore = m_thumbnails->commit();
         } else if (!m_request.cacheHome.empty()) {
             records::RemoveAllThumbnailsOf(m_request.cacheHome, m_request.folder);
         }
@@ -567,8 +573,7 @@ IndexOutcome CreateIndex(const IndexRequest& request, IndexProgressListener& lis
     if (!folder) {
         // Every file would look vanished, and an empty page would pass for a true one.
         outcome.status = IndexStatus::FolderUnreadable;
-        outcome.errorNumber = errno;
-        outcome.error = request.folder + ": " + std::strerror(outcome.errorNumber);
+        outcome.error = SystemError(errno, request.folder);
         return outcome;
     }
     return IndexBuild(request, listener, folder.get()).run();
@@ -614,8 +619,8 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
     }
     if (outcome.status == IndexStatus::FolderUnreadable) {
         // The message of a folder that cannot be entered: the error's number and description.
-        host.showError("ERROR: " + std::to_string(outcome.errorNumber),
-                       std::strerror(outcome.errorNumber));
+        host.showError("ERROR: " + std::to_string(outcome.error->code),
+                       std::strerror(outcome.error->code));
         host.showMainWindow();
         return outcome;
     }
@@ -623,7 +628,7 @@ IndexOutcome RunIndexBuild(IndexRunHost& host, IndexProgressListener& listener,
         // Opening the browser or the wizard now would show an older index, or none,
         // as if this run had produced it.
         host.showError(kWriteErrorTitle,
-                       "The index file could not be written.\n\n" + outcome.error);
+                       "The index file could not be written.\n\n" + outcome.error->message);
         host.showMainWindow();
         return outcome;
     }

@@ -5,6 +5,7 @@
 #include "platform/localeformats.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,8 +104,8 @@ struct IndexOutcome
     int imagesFiltered = 0;
     int binaryFiltered = 0;
     std::filesystem::path documentPath;
-    std::string error;
-    int errorNumber = 0; // why the folder could not be opened
+    /// Why the folder could not be opened (its errno) or the document written.
+    std::optional<Error> error;
 };
 
 /// Examines every listed file, filters, orders the entries by date and writes

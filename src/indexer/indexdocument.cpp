@@ -493,21 +493,25 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
     return doc;
 }
 
-bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
-                        const std::vector<IndexEntry>& entries, std::string* error)
+Result<void> WriteIndexDocument(const std::filesystem::path& folder,
+                                const IndexDocumentHeader& header,
+                                const std::vector<IndexEntry>& entries)
 {
     AtomicFile file(folder / std::string(kIndexDocumentName));
-    bool ok = file.open();
-    if (ok) {
+    Result<void> done = file.open();
+    if (done) {
         std::string piece;
         piece.reserve(kPageWriteSize + 64 * 1024);
-        EmitIndexDocument(header, entries, piece, kPageWriteSize,
-                          [&](std::string_view bytes) { ok = ok && file.write(bytes); });
-        ok = ok && file.write(piece) && file.commit();
+        EmitIndexDocument(header, entries, piece, kPageWriteSize, [&](std::string_view bytes) {
+            if (done)
+                done = file.write(bytes);
+        });
+        if (done)
+            done = file.write(piece);
+        if (done)
+            done = file.commit();
     }
-    if (!ok && error)
-        *error = file.error();
-    return ok;
+    return done;
 }
 
 } // namespace tessaloom

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/localeformats.h"
+#include "platform/result.h"
 
 #include <filesystem>
 #include <string>
@@ -51,10 +52,11 @@ std::string BuildIndexDocument(const IndexDocumentHeader& header,
                                const std::vector<IndexEntry>& entries);
 
 /// Builds the document and puts it in place as folder/"!ndex.htm" atomically: an
-/// older document is replaced only by a complete new one. False with a readable
-/// reason in `error` when it cannot be written.
-bool WriteIndexDocument(const std::filesystem::path& folder, const IndexDocumentHeader& header,
-                        const std::vector<IndexEntry>& entries, std::string* error = nullptr);
+/// older document is replaced only by a complete new one. Fails with a readable
+/// reason when it cannot be written.
+Result<void> WriteIndexDocument(const std::filesystem::path& folder,
+                                const IndexDocumentHeader& header,
+                                const std::vector<IndexEntry>& entries);
 
 /// The one cell line of an entry (without CR LF). A cached file's cell links to the
 /// file and, for a picture, draws it. A record's cell links to the record too (so

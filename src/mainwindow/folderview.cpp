@@ -116,26 +116,25 @@ std::vector<FolderRow> FolderListRows(const std::string& current)
     return ReadFolderView(current).rows;
 }
 
-int ProbeFolder(const std::string& folder)
+Result<void> ProbeFolder(const std::string& folder)
 {
+    const auto failed = [](int error) { return Error{error, std::strerror(error)}; };
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
-        return errno != 0 ? errno : EIO;
+        return failed(errno != 0 ? errno : EIO);
     errno = 0;
-    (void)::readdir(dir); // only whether reading succeeds matters, told by errno
+    // Only whether reading succeeds matters, told by errno, not which entry came.
+    std::ignore = ::readdir(dir);
     const int error = errno;
     ::closedir(dir);
-    return error;
+    if (error != 0)
+        return failed(error);
+    return {};
 }
 
-std::string ProbeErrorTitle(int error)
+std::string ProbeErrorTitle(const Error& error)
 {
-    return "ERROR: " + std::to_string(error);
-}
-
-std::string ProbeErrorText(int error)
-{
-    return std::strerror(error);
+    return "ERROR: " + std::to_string(error.code);
 }
 
 } // namespace tessaloom

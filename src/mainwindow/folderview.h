@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/mountedvolumes.h"
+#include "platform/result.h"
 
 #include <optional>
 #include <string>
@@ -47,11 +48,11 @@ FolderReading ReadFolderView(const std::string& current);
 std::string NormalFolderPath(std::string_view path);
 
 /// Looks for any entry in `folder`, as the volume list does before it moves to a
-/// volume. 0 when the folder can be read, else the error number.
-int ProbeFolder(const std::string& folder);
+/// volume. Fails when the folder cannot be read, with the error number and its
+/// description (the probe message's text).
+Result<void> ProbeFolder(const std::string& folder);
 
-/// The probe's message: title "ERROR: " + the error number, text its description.
-std::string ProbeErrorTitle(int error);
-std::string ProbeErrorText(int error);
+/// The probe message's title: "ERROR: " + the error number.
+std::string ProbeErrorTitle(const Error& error);
 
 } // namespace tessaloom

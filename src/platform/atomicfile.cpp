@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -26,8 +27,9 @@ mode_t ReadProcessUmask()
 {
     // /proc shows the umask without changing it; setting it to read it would race
     // with any thread that creates a file meanwhile.
-    std::string status;
-    if (ReadFileLimited("/proc/self/status", 1 << 16, status)) {
+    const Result<std::string> read = ReadFileLimited("/proc/self/status", 1 << 16);
+    if (read) {
+        const std::string& status = read.value();
         const std::size_t at = status.find("\nUmask:");
         if (at != std::string::npos)
             return static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8) & 0777);
@@ -145,18 +147,17 @@ AtomicFile::~AtomicFile()
     discard();
 }
 
-bool AtomicFile::fail(std::string_view what, int err)
+Error AtomicFile::fail(std::string_view what, int err)
 {
-    if (m_error.empty()) {
-        m_error = std::string(what) + " " + m_target.string() + ": " + std::strerror(err);
-    }
-    return false;
+    if (!m_error)
+        m_error = SystemError(err, std::string(what) + " " + m_target.string());
+    return *m_error;
 }
 
-bool AtomicFile::open()
+Result<void> AtomicFile::open()
 {
     discard();
-    m_error.clear();
+    m_error.reset();
     m_path = m_links == LinkAtTarget::WriteThrough ? EndOfLinks(m_target) : m_target;
     if (m_path.empty())
         return fail("Cannot replace", ELOOP);
@@ -186,7 +187,8 @@ bool AtomicFile::open()
         // Only a file system without unnamed files falls back to a named one.
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return fail("Cannot create a file beside", errno);
-        RemoveStaleIn(m_folder.get(), name, std::time(nullptr) - kStaleTemporaryAge);
+        // Leftovers only cost space; one that cannot be removed does not stop the write.
+        std::ignore = RemoveStaleIn(m_folder.get(), name, std::time(nullptr) - kStaleTemporaryAge);
         for (int attempt = 0; attempt < 100 && !m_fd; ++attempt) {
             const std::string tempName = TempName(name);
             m_fd.reset(::openat(m_folder.get(), tempName.c_str(),
@@ -199,91 +201,107 @@ bool AtomicFile::open()
         if (!m_fd)
             return fail("Cannot create a file beside", errno);
     }
-    ::fchmod(m_fd.get(), mode);
-    return true;
+    // The file is ours either way; only its mode would differ from the old one's.
+    std::ignore = ::fchmod(m_fd.get(), mode);
+    return {};
 }
 
-bool AtomicFile::flush()
+Result<void> AtomicFile::flush()
 {
     const bool ok = WriteAll(m_fd.get(), m_buffer.data(), m_buffer.size());
     const int err = errno;
     m_buffer.clear();
-    return ok || fail("Cannot write", err);
+    if (!ok)
+        return fail("Cannot write", err);
+    return {};
 }
 
-bool AtomicFile::write(std::string_view bytes)
+Result<void> AtomicFile::write(std::string_view bytes)
 {
-    if (!m_fd || !m_error.empty())
-        return false;
+    if (m_error)
+        return *m_error;
+    if (!m_fd)
+        return SystemError(EBADF, "Cannot write " + m_target.string());
     if (m_buffer.size() + bytes.size() < kFlushSize) {
         m_buffer.append(bytes);
-        return true;
+        return {};
     }
-    if (!m_buffer.empty() && !flush())
-        return false;
+    if (!m_buffer.empty()) {
+        if (Result<void> flushed = flush(); !flushed)
+            return flushed;
+    }
     // A large piece goes to the file as it is: a copy into the buffer would only
     // touch all its pages a second time (a whole index page is megabytes).
-    return WriteAll(m_fd.get(), bytes.data(), bytes.size()) || fail("Cannot write", errno);
+    if (!WriteAll(m_fd.get(), bytes.data(), bytes.size()))
+        return fail("Cannot write", errno);
+    return {};
 }
 
-bool AtomicFile::commit()
+// An unnamed file gets its temporary name only once it is complete.
+Result<void> AtomicFile::nameUnnamedFile()
 {
-    if (!m_fd)
-        return m_error.empty() ? fail("Cannot write", EBADF) : false;
-    if (!m_error.empty()) {
-        discard();
-        return false;
-    }
-    bool ok = flush();
-    if (ok && ::fdatasync(m_fd.get()) != 0)
-        ok = fail("Cannot write", errno);
-    // An unnamed file gets its temporary name only now, complete.
-    if (ok && m_tempName.empty()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
-        for (int attempt = 0; attempt < 100 && m_tempName.empty(); ++attempt) {
-            const std::string tempName = TempName(m_path.filename().string());
-            if (::linkat(AT_FDCWD, self.c_str(), m_folder.get(), tempName.c_str(),
-                         AT_SYMLINK_FOLLOW) == 0)
-                m_tempName = tempName;
-            else if (errno != EEXIST)
-                break;
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string tempName = TempName(m_path.filename().string());
+        if (::linkat(AT_FDCWD, self.c_str(), m_folder.get(), tempName.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            m_tempName = tempName;
+            return {};
         }
-        if (m_tempName.empty())
-            ok = fail("Cannot write", errno);
+        if (errno != EEXIST)
+            break;
     }
-    if (m_fd.reset() != 0 && ok)
-        ok = fail("Cannot write", errno);
+    return fail("Cannot write", errno);
+}
+
+Result<void> AtomicFile::commit()
+{
+    if (!m_fd || m_error) {
+        Error error = fail("Cannot write", EBADF); // the first failure, if any
+        discard();
+        return error;
+    }
+    Result<void> done = flush();
+    if (done && ::fdatasync(m_fd.get()) != 0)
+        done = fail("Cannot write", errno);
+    if (done && m_tempName.empty())
+        done = nameUnnamedFile();
+    if (m_fd.reset() != 0 && done)
+        done = fail("Cannot write", errno);
     const std::string name = m_path.filename().string();
-    if (ok && ::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), name.c_str()) != 0)
-        ok = fail("Cannot replace", errno);
-    if (ok) {
+    if (done && ::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), name.c_str()) != 0)
+        done = fail("Cannot replace", errno);
+    if (done) {
         m_tempName.clear();
-        // The new name must survive a power cut as the data does.
-        ::fsync(m_folder.get());
+        // The new name must survive a power cut as the data does; where the folder
+        // cannot be flushed the file is in place all the same.
+        std::ignore = ::fsync(m_folder.get());
     }
     discard();
-    return ok;
+    return done;
 }
 
 void AtomicFile::discard()
 {
     m_fd.reset();
     if (!m_tempName.empty()) {
-        ::unlinkat(m_folder.get(), m_tempName.c_str(), 0);
+        // A leftover is removed by the next write of the same target.
+        std::ignore = ::unlinkat(m_folder.get(), m_tempName.c_str(), 0);
         m_tempName.clear();
     }
     m_folder.reset();
     m_buffer.clear();
 }
 
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
-                         std::string* error, LinkAtTarget links)
+Result<void> WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
+                                 LinkAtTarget links)
 {
     AtomicFile file(target, links);
-    const bool ok = file.open() && file.write(content) && file.commit();
-    if (!ok && error)
-        *error = file.error();
-    return ok;
+    if (Result<void> opened = file.open(); !opened)
+        return opened;
+    if (Result<void> written = file.write(content); !written)
+        return written;
+    return file.commit();
 }
 
 int RemoveStaleTemporaryFiles(const std::filesystem::path& target, std::time_t before)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/filedescriptor.h"
+#include "platform/result.h"
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,23 +42,24 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    /// Creates the temporary file. False (with error()) when the folder is not
-    /// writable or the existing target may not be written.
-    bool open();
-    /// Appends bytes. After a failed write every later write is refused (false)
-    /// and commit() fails: the file would have a hole.
-    bool write(std::string_view bytes);
-    /// Flushes, closes and renames over the target. False (with error()) on any failure.
-    bool commit();
+    /// Creates the temporary file. Fails when the folder is not writable or the
+    /// existing target may not be written.
+    Result<void> open();
+    /// Appends bytes. After a failed write every later write fails with the first
+    /// failure, and so does commit(): the file would have a hole.
+    Result<void> write(std::string_view bytes);
+    /// Flushes, closes and renames over the target; the first failure on the way.
+    Result<void> commit();
     /// Drops the temporary file; the target is untouched.
     void discard();
 
-    const std::string& error() const { return m_error; }
     const std::filesystem::path& target() const { return m_target; }
 
 private:
-    bool fail(std::string_view what, int err);
-    bool flush();
+    // Keeps the first failure (later ones follow from it) and returns it.
+    Error fail(std::string_view what, int err);
+    Result<void> flush();
+    Result<void> nameUnnamedFile();
 
     std::filesystem::path m_target;
     LinkAtTarget m_links;
@@ -64,14 +67,14 @@ private:
     FileDescriptor m_folder;      // m_path's folder
     std::string m_tempName;       // named temporary file in m_folder, if any
     std::string m_buffer;
-    std::string m_error;
+    std::optional<Error> m_error;
     FileDescriptor m_fd;
 };
 
-/// Convenience: the whole content at once. On failure `error` (when given) holds
-/// a reason the user can read.
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
-                         std::string* error = nullptr, LinkAtTarget links = LinkAtTarget::Replace);
+/// Convenience: the whole content at once. A failure's message is a reason the
+/// user can read.
+Result<void> WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
+                                 LinkAtTarget links = LinkAtTarget::Replace);
 
 /// Removes the writer's own temporary files of `target` ("." + name + ".XXXXXX",
 /// regular files of this user) last changed before `before`. Returns how many.

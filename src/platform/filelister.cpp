@@ -58,16 +58,13 @@ void SortNamesForDisplay(std::vector<std::string>& names)
     names = std::move(sorted);
 }
 
-bool ListMatchingFiles(const std::filesystem::path& folder, std::string_view pattern,
-                       std::vector<std::string>& names, std::string* error)
+Result<std::vector<std::string>> ListMatchingFiles(const std::filesystem::path& folder,
+                                                   std::string_view pattern)
 {
-    names.clear();
+    std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) {
-        if (error)
-            *error = folder.string() + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!dir)
+        return SystemError(errno, folder.string());
     const int dfd = ::dirfd(dir);
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
@@ -87,14 +84,10 @@ bool ListMatchingFiles(const std::filesystem::path& folder, std::string_view pat
     }
     const int readError = errno;
     ::closedir(dir);
-    if (readError != 0) {
-        names.clear();
-        if (error)
-            *error = folder.string() + ": " + std::strerror(readError);
-        return false;
-    }
+    if (readError != 0)
+        return SystemError(readError, folder.string());
     SortNamesForDisplay(names);
-    return true;
+    return names;
 }
 
 } // namespace tessaloom

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,9 +13,9 @@ namespace tessaloom {
 /// wildcard `pattern`, sorted without regard to letter case, as the program's file
 /// lists show them. Hidden names (leading ".") are left out; a symbolic link to a
 /// regular file counts as a file; folders, sockets, devices and FIFOs do not.
-/// False (with `error`) when the folder cannot be read.
-bool ListMatchingFiles(const std::filesystem::path& folder, std::string_view pattern,
-                       std::vector<std::string>& names, std::string* error = nullptr);
+/// Fails (with the folder and the reason) when the folder cannot be read.
+Result<std::vector<std::string>> ListMatchingFiles(const std::filesystem::path& folder,
+                                                   std::string_view pattern);
 
 /// Sorts names as the file lists show them: case-insensitive, ties by bytes.
 void SortNamesForDisplay(std::vector<std::string>& names);

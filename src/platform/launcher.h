@@ -19,7 +19,7 @@ enum class LaunchOutcome
 /// and output on /dev/null, and waits up to `wait` for it to end, calling `yield`
 /// between looks. A launcher still running then is left to run; it is reaped by a
 /// later call, so that none stays a zombie for long.
-LaunchOutcome RunLauncher(const std::string& program, const std::string& argument,
-                          std::chrono::milliseconds wait, const YieldFn& yield);
+[[nodiscard]] LaunchOutcome RunLauncher(const std::string& program, const std::string& argument,
+                                        std::chrono::milliseconds wait, const YieldFn& yield);
 
 } // namespace tessaloom

@@ -92,6 +92,12 @@ std::string ReadFailureText(const OpenedFile& file)
     return std::strerror(file.error != 0 ? file.error : EIO);
 }
 
+Error ReadFailure(const OpenedFile& file, std::string_view what)
+{
+    const int code = file.notRegular ? kNotRegularFile : (file.error != 0 ? file.error : EIO);
+    return Error{code, std::string(what) + ": " + ReadFailureText(file)};
+}
+
 ssize_t ReadSome(int fd, char* data, std::size_t size)
 {
     for (;;) {
@@ -101,16 +107,13 @@ ssize_t ReadSome(int fd, char* data, std::size_t size)
     }
 }
 
-std::size_t ReadFull(int fd, char* data, std::size_t size, int& error)
+Result<std::size_t> ReadFull(int fd, char* data, std::size_t size)
 {
-    error = 0;
     std::size_t got = 0;
     while (got < size) {
         const ssize_t n = ReadSome(fd, data + got, size - got);
-        if (n < 0) {
-            error = errno;
-            break;
-        }
+        if (n < 0)
+            return SystemError(errno, "read");
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -118,37 +121,29 @@ std::size_t ReadFull(int fd, char* data, std::size_t size, int& error)
     return got;
 }
 
-bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::string& out,
-                     std::string* error)
+Result<std::string> ReadFileLimited(const std::filesystem::path& path, std::size_t limit)
 {
-    out.clear();
     const OpenedFile file = OpenFileForReading(path, FinalLink::Follow);
-    auto failWith = [&](const std::string& reason) {
-        out.clear();
-        if (error)
-            *error = path.string() + ": " + reason;
-        return false;
-    };
     if (!file.fd)
-        return failWith(ReadFailureText(file));
+        return ReadFailure(file, path.string());
     // Start from the size the file claims and grow if it grows while we read
     // (files under /proc claim 0).
     const auto claimed = static_cast<std::size_t>(std::max<off_t>(file.info.st_size, 0));
+    std::string out;
     std::size_t got = 0;
     out.resize(std::min(limit, claimed + 1));
     while (got < limit) {
         if (got == out.size())
             out.resize(std::min(limit, std::max<std::size_t>(out.size() * 2, 4096)));
-        int err = 0;
-        const std::size_t n = ReadFull(file.fd.get(), out.data() + got, out.size() - got, err);
-        got += n;
-        if (err != 0)
-            return failWith(std::strerror(err));
+        const Result<std::size_t> n = ReadFull(file.fd.get(), out.data() + got, out.size() - got);
+        if (!n)
+            return SystemError(n.error().code, path.string());
+        got += n.value();
         if (got < out.size())
             break; // end of file
     }
     out.resize(got);
-    return true;
+    return out;
 }
 
 } // namespace tessaloom

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/filedescriptor.h"
+#include "platform/result.h"
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -22,7 +24,7 @@ namespace tessaloom {
 //     if (!file.fd) return Refuse(ReadFailureText(file));   // file.found / file.info
 //     ssize_t n = ReadSome(file.fd.get(), buffer, size);     // EINTR handled
 //
-// or, for a whole small file, ReadFileLimited(path, limit, out, &error).
+// or, for a whole small file, ReadFileLimited(path, limit).
 
 /// What to do when the name's last component is a symbolic link.
 enum class FinalLink
@@ -65,19 +67,22 @@ OpenedFile OpenFolderEntryForReading(int folderFd, const char* name);
 
 /// A reason the user can read: "not a regular file" or the system's text for error.
 std::string ReadFailureText(const OpenedFile& file);
+/// The Error of a failed OpenFileForReading: `what` + ": " + ReadFailureText(file),
+/// coded with the errno or kNotRegularFile.
+Error ReadFailure(const OpenedFile& file, std::string_view what);
 
 /// One read(), repeated when a signal interrupts it. -1 with errno on failure.
 ssize_t ReadSome(int fd, char* data, std::size_t size);
 
-/// Reads until `size` bytes, the end of the file, or an error, whichever is first.
-/// Returns the bytes read; `error` is the errno of a failed read, else 0.
-std::size_t ReadFull(int fd, char* data, std::size_t size, int& error);
+/// Reads until `size` bytes or the end of the file, whichever is first, and
+/// returns how many it read. A failed read fails the whole (its errno, no file
+/// name: the caller knows it); what came before it is in `data` but not counted.
+Result<std::size_t> ReadFull(int fd, char* data, std::size_t size);
 
 /// Reads at most `limit` bytes of a regular file (following a link at the end of
-/// the path). False when it cannot be opened, is not a regular file, or a read
-/// fails. Never blocks on FIFOs or devices. To learn whether a file is over a
-/// size, ask for one byte more than that size.
-bool ReadFileLimited(const std::filesystem::path& path, std::size_t limit, std::string& out,
-                     std::string* error = nullptr);
+/// the path). Fails when it cannot be opened, is not a regular file, or a read
+/// fails, with the path and the reason. Never blocks on FIFOs or devices. To learn
+/// whether a file is over a size, ask for one byte more than that size.
+Result<std::string> ReadFileLimited(const std::filesystem::path& path, std::size_t limit);
 
 } // namespace tessaloom

@@ -69,23 +69,24 @@ bool IsBlank(std::string_view line)
 
 } // namespace
 
-bool IniDocument::load(const std::string& path)
+Result<void> IniDocument::load(const std::string& path)
 {
     m_content.clear();
     std::error_code ec;
     // Followed: a link that leads nowhere yet is written through like any other.
     const auto status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found)
-        return true;
+        return {};
     if (ec)
-        return false;
-    std::string content;
-    if (!ReadFileLimited(path, kMaxSettingsFileSize + 1, content))
-        return false;
-    if (content.size() > kMaxSettingsFileSize)
-        return false;
-    m_content = std::move(content);
-    return true;
+        return SystemError(ec.value(), path);
+    Result<std::string> content = ReadFileLimited(path, kMaxSettingsFileSize + 1);
+    if (!content)
+        return content.error();
+    if (content.value().size() > kMaxSettingsFileSize)
+        return Error{kTooLarge, path + ": larger than " +
+                                    std::to_string(kMaxSettingsFileSize / (1024 * 1024)) + " MB"};
+    m_content = std::move(content).value();
+    return {};
 }
 
 void IniDocument::parse(std::string_view content)
@@ -211,30 +212,32 @@ std::string ReadSetting(std::string_view section, std::string_view key, std::str
                         const std::string& path)
 {
     IniDocument doc;
-    if (!doc.load(path))
+    if (!doc.load(path)) // unusable: read as a missing file
         return std::string(fallback);
     return doc.value(section, key, fallback);
 }
 
-bool WriteSetting(std::string_view section, std::string_view key, std::string_view value,
-                  const std::string& path)
+Result<void> WriteSetting(std::string_view section, std::string_view key, std::string_view value,
+                          const std::string& path)
 {
     return WriteSettings(section, {{std::string(key), std::string(value)}}, path);
 }
 
-bool WriteSettings(std::string_view section,
-                   const std::vector<std::pair<std::string, std::string>>& values,
-                   const std::string& path)
+Result<void> WriteSettings(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& values,
+                           const std::string& path)
 {
     // An existing file that cannot be read must not be replaced by one that holds
     // only the new values.
     IniDocument doc;
-    if (!doc.load(path))
-        return false;
+    if (Result<void> loaded = doc.load(path); !loaded)
+        return loaded;
     bool changed = false;
     for (const auto& [key, value] : values)
         changed = doc.set(section, key, value) || changed;
-    return changed && WriteFileAtomically(path, doc.content(), nullptr, LinkAtTarget::WriteThrough);
+    if (!changed)
+        return Error{kCannotStore, path + ": cannot hold the value given"};
+    return WriteFileAtomically(path, doc.content(), LinkAtTarget::WriteThrough);
 }
 
 } // namespace tessaloom

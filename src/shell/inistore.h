@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,10 +28,10 @@ inline constexpr std::size_t kMaxSettingsFileSize = 4 * 1024 * 1024;
 class IniDocument
 {
 public:
-    /// Reads `path`. False when the file exists but cannot be used (not a regular
-    /// file, unreadable, or larger than kMaxSettingsFileSize); a missing file gives
-    /// an empty document and true.
-    bool load(const std::string& path);
+    /// Reads `path`. Fails when the file exists but cannot be used (not a regular
+    /// file, unreadable, or larger than kMaxSettingsFileSize), leaving the document
+    /// empty; a missing file gives an empty document and success.
+    Result<void> load(const std::string& path);
 
     /// Parses bytes already in memory.
     void parse(std::string_view content);
@@ -45,7 +47,7 @@ public:
     /// new section goes at the end. False (nothing changed) when a name or the
     /// value cannot be stored in an INI line (line breaks, NUL, "=" or a leading
     /// "[" or ";" in a key, "]" in a section, empty names).
-    bool set(std::string_view section, std::string_view key, std::string_view value);
+    [[nodiscard]] bool set(std::string_view section, std::string_view key, std::string_view value);
 
     /// The whole file as it would be written.
     const std::string& content() const { return m_content; }
@@ -75,17 +77,17 @@ std::string ReadSetting(std::string_view section, std::string_view key, std::str
                         const std::string& path);
 
 /// Writes one value to the INI file at `path`, creating the file and the section
-/// when they are missing. False when nothing was written: an unusable existing
-/// file, a name or value that cannot be stored, or a failed write. Callers may
-/// ignore the result; a failed write leaves the file as it was.
-bool WriteSetting(std::string_view section, std::string_view key, std::string_view value,
-                  const std::string& path);
+/// when they are missing. Fails when nothing was written: an unusable existing
+/// file, a name or value that cannot be stored (kCannotStore), or a failed write;
+/// a failed write leaves the file as it was.
+Result<void> WriteSetting(std::string_view section, std::string_view key, std::string_view value,
+                          const std::string& path);
 
 /// Writes several values of one section in one replacement of the file, each with
 /// the rules of WriteSetting, in the given order. A pair that cannot be stored is
-/// passed over; the others are written. False when the file was not written.
-bool WriteSettings(std::string_view section,
-                   const std::vector<std::pair<std::string, std::string>>& values,
-                   const std::string& path);
+/// passed over; the others are written. Fails when the file was not written.
+Result<void> WriteSettings(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& values,
+                           const std::string& path);
 
 } // namespace tessaloom

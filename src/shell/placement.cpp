@@ -125,7 +125,7 @@ bool KeepPlacementRecord(WindowRect& w, std::string_view caption, PlacementMode 
     if (!IsPlacementValid(w, screen) || TrimSpaces(caption).empty())
         return false;
     if (mode != PlacementMode::Restore)
-        return WriteSetting(kSectionGeneral, caption, EncodePlacement(w), settingsPath);
+        return WriteSetting(kSectionGeneral, caption, EncodePlacement(w), settingsPath).ok();
 
     const std::string record =
         ReadSetting(kSectionGeneral, caption, kNotPreviouslyLoaded, settingsPath);

@@ -88,9 +88,9 @@ enum class PlacementMode
 /// restored record is fitted to `limits` (FitRestoredPlacement); one that cannot
 /// be fitted centres the window as a missing one does.
 /// Returns true when `w` was changed or the record written.
-bool KeepPlacementRecord(WindowRect& w, std::string_view caption, PlacementMode mode,
-                         const ScreenSize& screen, const std::string& settingsPath,
-                         const PlacementLimits& limits = {});
+[[nodiscard]] bool KeepPlacementRecord(WindowRect& w, std::string_view caption, PlacementMode mode,
+                                       const ScreenSize& screen, const std::string& settingsPath,
+                                       const PlacementLimits& limits = {});
 
 /// The coordinate a slide moves.
 enum class SlideAxis

@@ -123,7 +123,7 @@ Settings LoadSettings(const std::string& path)
     // A file that cannot be used reads as an empty one: every key its default.
     IniDocument doc;
     if (!doc.load(path))
-        doc.parse({});
+        doc.parse({}); // unusable: as an empty one
     Settings s;
     for (const SettingDeclaration& declaration : kSettingDeclarations)
         DecodeSetting(declaration,
@@ -131,8 +131,8 @@ Settings LoadSettings(const std::string& path)
     return s;
 }
 
-bool StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
-                  const std::string& path)
+Result<void> StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
+                          const std::string& path)
 {
     return WriteSetting(kSectionGeneral, declaration.key, EncodeSetting(declaration, settings),
                         path);
@@ -152,24 +152,25 @@ std::vector<std::pair<std::string, std::string>> MainWindowExitValues(const Main
     };
 }
 
-bool WriteMainWindowSettings(const MainWindowValues& w, const std::string& path)
+Result<void> WriteMainWindowSettings(const MainWindowValues& w, const std::string& path)
 {
     // One replacement of the file for all eight keys: same result as eight single
     // writes, but a crash cannot leave half of them written.
     return WriteSettings(kSectionGeneral, MainWindowExitValues(w), path);
 }
 
-bool WriteQuickStartClosing(bool doNotShowAgain, Settings& settings, const std::string& path)
+Result<void> WriteQuickStartClosing(bool doNotShowAgain, Settings& settings,
+                                    const std::string& path)
 {
     return WriteSettingValue(&Settings::showQuickStart, !doNotShowAgain, settings, path);
 }
 
-bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path)
+Result<void> WriteConfirmDeletionsOff(Settings& settings, const std::string& path)
 {
     return WriteSettingValue(&Settings::confirmDeletions, false, settings, path);
 }
 
-bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path)
+Result<void> WriteReadCacheRecords(bool on, Settings& settings, const std::string& path)
 {
     return WriteSettingValue(&Settings::readCacheRecords, on, settings, path);
 }

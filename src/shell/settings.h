@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -99,13 +101,14 @@ void DecodeSetting(const SettingDeclaration& declaration, std::string_view text,
                    Settings& settings);
 
 /// Writes the value `settings` holds for `declaration` to the settings file.
-/// False when nothing was written (see WriteSetting).
-bool StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
-                  const std::string& path);
+/// Fails when nothing was written (see WriteSetting).
+Result<void> StoreSetting(const SettingDeclaration& declaration, const Settings& settings,
+                          const std::string& path);
 
 /// Sets `field` to `value` in the record and writes it to the settings file at once.
 template <typename T, typename V>
-bool WriteSettingValue(T Settings::*field, V value, Settings& settings, const std::string& path)
+Result<void> WriteSettingValue(T Settings::*field, V value, Settings& settings,
+                               const std::string& path)
 {
     settings.*field = T(std::move(value));
     return StoreSetting(DeclarationOf(field), settings, path);
@@ -158,20 +161,21 @@ struct MainWindowValues
 std::vector<std::pair<std::string, std::string>> MainWindowExitValues(const MainWindowValues& w);
 
 /// Writes MainWindowExitValues to section "General" of the settings file.
-bool WriteMainWindowSettings(const MainWindowValues& w, const std::string& path);
+Result<void> WriteMainWindowSettings(const MainWindowValues& w, const std::string& path);
 
 /// The Quick Start window's closing: "Show Quick Start" = "No" when its box
 /// "do not show again" is ticked, else "Yes"; the record follows.
-bool WriteQuickStartClosing(bool doNotShowAgain, Settings& settings, const std::string& path);
+Result<void> WriteQuickStartClosing(bool doNotShowAgain, Settings& settings,
+                                    const std::string& path);
 
 /// The delete confirmation told not to ask again: "Confirm Deletions" = "False",
 /// and the record follows.
-bool WriteConfirmDeletionsOff(Settings& settings, const std::string& path);
+Result<void> WriteConfirmDeletionsOff(Settings& settings, const std::string& path);
 
 /// The File menu's "Read Browser Cache Records" toggled: "Read Cache Records" =
 /// "True" or "False", written at once (the main window's closing does not write
 /// it, so a settings file never gains the key until the user chooses; a missing
 /// key reads as "True"), and the record follows.
-bool WriteReadCacheRecords(bool on, Settings& settings, const std::string& path);
+Result<void> WriteReadCacheRecords(bool on, Settings& settings, const std::string& path);
 
 } // namespace tessaloom

@@ -38,7 +38,7 @@ bool KeepWindowSize(WindowRect& w, std::string_view caption, PlacementMode mode,
         if (IsPlacementValid(moved, screen))
             kept = moved;
     }
-    return WriteSetting(kSectionGeneral, caption, EncodePlacement(kept), settingsPath);
+    return WriteSetting(kSectionGeneral, caption, EncodePlacement(kept), settingsPath).ok();
 }
 
 } // namespace tessaloom

@@ -18,8 +18,8 @@ namespace tessaloom {
 /// within `limits` as FitRestoredPlacement holds it. Nothing happens for a blank
 /// caption or an empty window. Returns true when `w` was changed or the record
 /// written.
-bool KeepWindowSize(WindowRect& w, std::string_view caption, PlacementMode mode,
-                    const ScreenSize& screen, const std::string& settingsPath,
-                    const PlacementLimits& limits = {});
+[[nodiscard]] bool KeepWindowSize(WindowRect& w, std::string_view caption, PlacementMode mode,
+                                  const ScreenSize& screen, const std::string& settingsPath,
+                                  const PlacementLimits& limits = {});
 
 } // namespace tessaloom

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -24,9 +25,10 @@ constexpr std::size_t kMaxMovedFileSize = 64 * 1024 * 1024;
 /// preferring the exact spelling, or "" when there is none.
 std::string FindOrdinaryFile(const std::string& folder, const std::string& name)
 {
-    std::vector<std::string> names;
-    if (!ListMatchingFiles(folder, name, names) || names.empty())
+    const Result<std::vector<std::string>> listed = ListMatchingFiles(folder, name);
+    if (!listed || listed.value().empty())
         return {};
+    const std::vector<std::string>& names = listed.value();
     for (const std::string& n : names) {
         if (n == name)
             return n;
@@ -36,22 +38,23 @@ std::string FindOrdinaryFile(const std::string& folder, const std::string& name)
 
 bool HasOrdinaryFileMatching(const std::string& folder, const std::string& pattern, bool& known)
 {
-    std::vector<std::string> names;
-    known = ListMatchingFiles(folder, pattern, names);
-    return !names.empty();
+    const Result<std::vector<std::string>> listed = ListMatchingFiles(folder, pattern);
+    known = listed.ok();
+    return listed && !listed.value().empty();
 }
 
 /// Copies `source` over `target` atomically, then deletes `source`. The source
 /// stays when the copy fails: it may be the only copy of the user's data.
 bool MoveFile(const std::string& source, const std::string& target)
 {
-    std::string content;
-    if (!ReadFileLimited(source, kMaxMovedFileSize + 1, content) ||
-        content.size() > kMaxMovedFileSize)
+    const Result<std::string> content = ReadFileLimited(source, kMaxMovedFileSize + 1);
+    if (!content || content.value().size() > kMaxMovedFileSize)
         return false;
-    if (!WriteFileAtomically(target, content, nullptr, LinkAtTarget::WriteThrough))
+    if (!WriteFileAtomically(target, content.value(), LinkAtTarget::WriteThrough))
         return false;
-    ::unlink(source.c_str());
+    // Only a writable folder gives a move (CanDeleteFrom); a source that stays
+    // anyway is copied again over the same data at the next start.
+    std::ignore = ::unlink(source.c_str());
     return true;
 }
 
@@ -132,7 +135,7 @@ bool NoteFirstStartOfMajorVersion(const std::string& settingsPath, int major)
         ReadSetting(kSectionGeneral, kKeyLastMajorVersion, "", settingsPath);
     if (recorded == current)
         return false;
-    return WriteSetting(kSectionGeneral, kKeyLastMajorVersion, current, settingsPath);
+    return WriteSetting(kSectionGeneral, kKeyLastMajorVersion, current, settingsPath).ok();
 }
 
 StartupResult RunStartup(const StartupEnvironment& env)

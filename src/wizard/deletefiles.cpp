@@ -68,16 +68,20 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
     // goes through this one open folder, so checking it once is enough.
     if (folder.isOpen() && !folder.identity().sameAs(readFrom)) {
         for (const std::size_t row : selectedRows)
-            outcome.notDeleted.emplace_back(row, FolderReplacedText(folder.path()));
+            outcome.notDeleted.emplace_back(
+                row, Error{kFolderReplaced, FolderReplacedText(folder.path())});
         return outcome;
     }
     for (const std::size_t row : selectedRows) {
         const std::string name = NameInFolder(folder, rows[row].targetPath);
-        std::string error;
         if (name.empty()) {
-            outcome.notDeleted.emplace_back(row, std::string(rows[row].targetPath) +
-                                                     ": not a file of the index's folder");
-        } else if (folder.removeFile(name, &error)) {
+            outcome.notDeleted.emplace_back(
+                row, Error{kNotInFolder, std::string(rows[row].targetPath) +
+                                             ": not a file of the index's folder"});
+            continue;
+        }
+        const Result<void> removed = folder.removeFile(name);
+        if (removed) {
             ++outcome.filesDeleted;
             outcome.removedRows.push_back(row);
             records::RemoveThumbnailsOf(cacheHome, absolute.parent_path(), name);
@@ -86,14 +90,14 @@ DeleteOutcome DeleteSelectedFiles(const std::filesystem::path& document,
             outcome.removedRows.push_back(row);
             records::RemoveThumbnailsOf(cacheHome, absolute.parent_path(), name);
         } else {
-            outcome.notDeleted.emplace_back(row, std::move(error));
+            outcome.notDeleted.emplace_back(row, removed.error());
         }
     }
     if (!selectedRows.empty() && !outcome.removedRows.empty())
         outcome.selectRow = RowAfter(selectedRows.back(), rows.size(), outcome.removedRows);
 
     outcome.rewrite = RewriteIndexDocument(absolute, &readFrom);
-    outcome.rewritten = outcome.rewrite.ok;
+    outcome.rewritten = outcome.rewrite->ok();
     return outcome;
 }
 

@@ -45,13 +45,14 @@ struct DeleteOutcome
     std::vector<std::size_t> removedRows;
     /// Rows whose files are still there (they could not be deleted, or are not
     /// plain files of the index's folder), each with the reason.
-    std::vector<std::pair<std::size_t, std::string>> notDeleted;
+    std::vector<std::pair<std::size_t, Error>> notDeleted;
     /// The row (new numbering) to select once the rows are removed; unset when
     /// the selection stays as it is or the list is empty.
     std::optional<std::size_t> selectRow;
 
     bool rewritten = false; // the index document was rewritten
-    RewriteResult rewrite;  // how the rewrite went, when it was tried
+    /// How the rewrite went, when it was tried.
+    std::optional<Result<RewriteSummary>> rewrite;
 };
 
 /// The wizard's delete run over `rows` read from `document` (already resolved) in

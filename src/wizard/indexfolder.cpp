@@ -50,7 +50,7 @@ IndexFolder::IndexFolder(std::filesystem::path folder)
     const std::string text = m_path.empty() ? std::string(".") : m_path.string();
     m_fd = ::open(text.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0)
-        m_error = text + ": " + std::strerror(errno);
+        m_error = SystemError(errno, text);
 }
 
 IndexFolder::~IndexFolder()
@@ -308,22 +308,17 @@ bool IndexFolder::isGone(std::string_view name) const
     return ::fstatat(m_fd, bare.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
 }
 
-bool IndexFolder::removeFile(std::string_view name, std::string* error) const
+Result<void> IndexFolder::removeFile(std::string_view name) const
 {
-    auto fail = [&](const std::string& why) {
-        if (error)
-            *error = entryPath(name) + ": " + why;
-        return false;
-    };
     if (m_fd < 0)
-        return fail(m_error);
+        return Error{m_error.code, entryPath(name) + ": " + m_error.message};
     if (!holdsListableFile(name))
-        return fail("not a file of the index's folder");
+        return Error{kNotInFolder, entryPath(name) + ": not a file of the index's folder"};
     const std::string bare(name);
     // Flags 0: a directory put in its place meanwhile is refused, not removed.
     if (::unlinkat(m_fd, bare.c_str(), 0) != 0)
-        return fail(std::strerror(errno));
-    return true;
+        return SystemError(errno, entryPath(name));
+    return {};
 }
 
 std::string IndexFolder::entryPath(std::string_view name) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -56,8 +58,8 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     const std::filesystem::path& path() const { return m_path; }
-    /// Why the folder could not be opened.
-    const std::string& error() const { return m_error; }
+    /// Why the folder could not be opened; only when !isOpen().
+    const Error& error() const { return m_error; }
     /// The folder that was opened; not known when it could not be.
     FolderIdentity identity() const;
 
@@ -73,8 +75,8 @@ public:
     bool isGone(std::string_view name) const;
 
     /// Deletes the listable file `name` (a symbolic link itself, never its
-    /// target). False with the reason in `error` when it stays.
-    bool removeFile(std::string_view name, std::string* error = nullptr) const;
+    /// target). Fails, with the entry's path and the reason, when it stays.
+    Result<void> removeFile(std::string_view name) const;
 
     /// The full path shown for an entry of this folder.
     std::string entryPath(std::string_view name) const;
@@ -105,7 +107,7 @@ private:
 
     std::filesystem::path m_path;
     std::string m_prefix;
-    std::string m_error;
+    Error m_error;
     mutable struct stat m_self
     {}; // the folder's own device and inode, taken on first need
     mutable bool m_selfKnown = false;

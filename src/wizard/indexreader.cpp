@@ -446,11 +446,11 @@ private:
     bool m_full = false;
 };
 
-IndexList Unreadable(IndexList& list, std::string_view reason)
+IndexList Unreadable(IndexList& list, Error why)
 {
     list.status = IndexListStatus::Unreadable;
     list.rows.clear();
-    list.error = list.document.string() + ": " + std::string(reason);
+    list.error = std::move(why);
     return std::move(list);
 }
 
@@ -844,7 +844,7 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
 
     const OpenedFile file = OpenFileForReading(list.document, FinalLink::Follow);
     if (!file.fd)
-        return Unreadable(list, ReadFailureText(file));
+        return Unreadable(list, ReadFailure(file, list.document.string()));
 
     IndexFolder folder(list.document.parent_path());
     folder.allowSnapshot();
@@ -871,7 +871,7 @@ IndexList ReadIndexDocument(const std::filesystem::path& document)
         const std::size_t want = std::min(buffer.size(), kMaxIndexDocumentBytes + 1 - total);
         const ssize_t n = ReadSome(file.fd.get(), buffer.data(), want);
         if (n < 0)
-            return Unreadable(list, std::strerror(errno));
+            return Unreadable(list, SystemError(errno, list.document.string()));
         if (n == 0)
             break;
         const std::size_t take =

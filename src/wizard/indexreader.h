@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,7 +120,7 @@ struct IndexList
     FolderIdentity folder;          // the folder its rows were tested in
     WizardRows rows;
     IndexReadEnd end = IndexReadEnd::EndOfDocument;
-    std::string error;
+    std::optional<Error> error; // set when Unreadable
 };
 
 /// The raw pieces cut out of an entry line (views into the line).

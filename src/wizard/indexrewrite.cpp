@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <tuple>
 
 namespace tessaloom {
 
@@ -28,6 +29,10 @@ public:
     LineCopier(AtomicFile& out, const IndexFolder& folder) : m_out(out), m_folder(folder) {}
 
     std::size_t dropped() const { return m_dropped; }
+
+    // A failed write needs no look here: the file keeps its first failure and
+    // fails the commit with it.
+    void put(std::string_view bytes) { std::ignore = m_out.write(bytes); }
 
     void feed(std::string_view bytes)
     {
@@ -56,12 +61,12 @@ private:
             return;
         if (!m_passThrough && m_line.size() + piece.size() > kMaxJudgedLineBytes) {
             // Far longer than any line worth dropping: copy it through as it comes.
-            m_out.write(m_line);
+            put(m_line);
             m_line.clear();
             m_passThrough = true;
         }
         if (m_passThrough) {
-            m_out.write(piece);
+            put(piece);
             m_lastWasCr = piece.back() == '\r';
         } else {
             m_line.append(piece);
@@ -83,10 +88,10 @@ private:
                 m_line.clear();
                 return;
             }
-            m_out.write(m_line);
+            put(m_line);
         }
         // A line read with its CR keeps it; every line ends in CR LF either way.
-        m_out.write(endsWithCr ? "\n" : "\r\n");
+        put(endsWithCr ? "\n" : "\r\n");
         m_line.clear();
         m_passThrough = false;
         m_lastWasCr = false;
@@ -128,47 +133,37 @@ private:
 
 } // namespace
 
-RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
-                                   const FolderIdentity* expected)
+Result<RewriteSummary> RewriteIndexDocument(const std::filesystem::path& document,
+                                            const FolderIdentity* expected)
 {
-    RewriteResult result;
     const OpenedFile file = OpenFileForReading(document, FinalLink::Follow);
-    if (!file.fd) {
-        result.error = document.string() + ": " + ReadFailureText(file);
-        return result;
-    }
+    if (!file.fd)
+        return ReadFailure(file, document.string());
     const auto tooLarge = [&] {
-        result.error = document.string() + ": larger than " +
-                       std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
-                       " MB, so not rewritten: the deleted files stay in the page";
-        return result;
+        return Error{kTooLarge, document.string() + ": larger than " +
+                                    std::to_string(kMaxIndexDocumentBytes / (1024 * 1024)) +
+                                    " MB, so not rewritten: the deleted files stay in the page"};
     };
     if (static_cast<std::uint64_t>(file.info.st_size) > kMaxIndexDocumentBytes)
         return tooLarge();
 
     const IndexFolder folder(document.parent_path());
-    if (!folder.isOpen()) {
-        result.error = folder.error();
-        return result;
-    }
-    if (expected && !folder.identity().sameAs(*expected)) {
-        result.error = FolderReplacedText(folder.path());
-        return result;
-    }
+    if (!folder.isOpen())
+        return folder.error();
+    if (expected && !folder.identity().sameAs(*expected))
+        return Error{kFolderReplaced, FolderReplacedText(folder.path())};
     AtomicFile out(document);
-    if (!out.open()) {
-        result.error = out.error();
-        return result;
-    }
+    if (Result<void> opened = out.open(); !opened)
+        return opened.error();
     LineCopier copier(out, folder);
     std::string buffer(kReadChunk, '\0');
     std::size_t total = 0;
     for (;;) {
         const ssize_t n = ReadSome(file.fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            result.error = document.string() + ": " + std::strerror(errno);
+            Error failed = SystemError(errno, document.string());
             out.discard();
-            return result;
+            return failed;
         }
         if (n == 0)
             break;
@@ -181,13 +176,9 @@ RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
         copier.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
     copier.finish();
-    if (!out.commit()) {
-        result.error = out.error();
-        return result;
-    }
-    result.ok = true;
-    result.linesDropped = copier.dropped();
-    return result;
+    if (Result<void> committed = out.commit(); !committed)
+        return committed.error();
+    return RewriteSummary{copier.dropped()};
 }
 
 } // namespace tessaloom

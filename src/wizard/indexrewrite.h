@@ -8,11 +8,9 @@
 
 namespace tessaloom {
 
-struct RewriteResult
+struct RewriteSummary
 {
-    bool ok = false;
     std::size_t linesDropped = 0;
-    std::string error; // why the document was left as it was
 };
 
 /// Rewrites the index document after files were deleted: every line is copied and
@@ -22,7 +20,8 @@ struct RewriteResult
 /// document only once it is complete; on any failure, and for a document too
 /// large to read (kMaxIndexDocumentBytes), the document stays exactly as it was.
 /// With `expected`, a document whose folder is no longer that one is left alone.
-RewriteResult RewriteIndexDocument(const std::filesystem::path& document,
-                                   const FolderIdentity* expected = nullptr);
+/// A failure says why the document was left as it was.
+Result<RewriteSummary> RewriteIndexDocument(const std::filesystem::path& document,
+                                            const FolderIdentity* expected = nullptr);
 
 } // namespace tessaloom

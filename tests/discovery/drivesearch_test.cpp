@@ -116,7 +116,8 @@ TEST(DriveSearch, UnwritableListIsReportedAndTheSearchStillEnds)
     RecordingView view;
     const DriveSearchResult result = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
     EXPECT_FALSE(result.written);
-    EXPECT_FALSE(result.writeError.empty());
+    ASSERT_TRUE(result.writeError);
+    EXPECT_FALSE(result.writeError->message.empty());
     EXPECT_EQ(result.folders, std::vector<std::string>{P(dir, "vol/Cache")});
     EXPECT_EQ(view.log.back(), "idle");
 
@@ -124,7 +125,7 @@ TEST(DriveSearch, UnwritableListIsReportedAndTheSearchStillEnds)
     plan.folderListPath.clear();
     const DriveSearchResult dry = RunDriveSearch(plan, view, LocaleFormats::EnglishUS());
     EXPECT_FALSE(dry.written);
-    EXPECT_TRUE(dry.writeError.empty());
+    EXPECT_FALSE(dry.writeError);
 }
 
 // The folder layouts that Linux browsers keep under the cache home.

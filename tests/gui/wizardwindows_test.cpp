@@ -55,7 +55,7 @@ struct CacheFolder
         IndexDocumentHeader header;
         header.folder = folder().string();
         header.pattern = "*.*";
-        written = WriteIndexDocument(folder(), header, entries);
+        written = WriteIndexDocument(folder(), header, entries).ok();
     }
 
     std::filesystem::path folder() const { return dir.path().toStdString(); }

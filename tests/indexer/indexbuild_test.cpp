@@ -57,7 +57,7 @@ IndexRequest RequestFor(const TestDir& dir, IndexOptions options = {})
     request.options = options;
     request.formats = LocaleFormats::EnglishUS();
     request.clock = [] { return UtcTime(2026, 12, 8, 10, 0, 0); };
-    ListMatchingFiles(dir.path(), "*.*", request.fileNames);
+    request.fileNames = ListMatchingFiles(dir.path(), "*.*").value();
     return request;
 }
 
@@ -316,7 +316,8 @@ TEST(CreateIndex, ReadOnlyFolderReportsTheFailure)
     dir.createFile("!ndex.htm/blocker", "x");
     const auto outcome = CreateIndex(request, listener);
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
-    EXPECT_FALSE(outcome.error.empty());
+    ASSERT_TRUE(outcome.error);
+    EXPECT_FALSE(outcome.error->message.empty());
     EXPECT_EQ(listener.closed, 1);
 }
 
@@ -338,12 +339,13 @@ TEST(CreateIndex, FolderThatCannotBeOpenedIsReportedAndNothingWritten)
         dir.createFile("listed/page", "<title>t</title>");
         auto request = RequestFor(dir);
         request.fileNames.clear();
-        ListMatchingFiles(dir / "listed", "*.*", request.fileNames);
+        request.fileNames = ListMatchingFiles(dir / "listed", "*.*").value();
         request.folder = (dir / c.folder).string();
         RecordingListener listener;
         const auto outcome = CreateIndex(request, listener);
         EXPECT_EQ(outcome.status, IndexStatus::FolderUnreadable);
-        EXPECT_EQ(outcome.errorNumber, c.error);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, c.error);
         EXPECT_TRUE(listener.files.empty());
         EXPECT_EQ(listener.closed, 0);
         EXPECT_FALSE(std::filesystem::exists(dir / "!ndex.htm"));
@@ -364,9 +366,8 @@ public:
     std::vector<std::string> refreshFileList() override
     {
         log.push_back("refresh");
-        std::vector<std::string> names;
-        ListMatchingFiles(folder, "*.*", names);
-        return names;
+        Result<std::vector<std::string>> names = ListMatchingFiles(folder, "*.*");
+        return names ? std::move(names).value() : std::vector<std::string>{};
     }
     std::string filePattern() override { return "*.*"; }
     IndexOptions filterOptions() override { return {}; }
@@ -435,7 +436,8 @@ TEST(RunIndexBuild, CancelAndWriteFailureSkipTheAfterActions)
     const auto outcome = RunIndexBuild(host, listener, LocaleFormats::EnglishUS());
     EXPECT_EQ(outcome.status, IndexStatus::WriteFailed);
     EXPECT_EQ(host.log.end()[-2], "error Error Writing Index");
-    EXPECT_EQ(host.lastErrorText, "The index file could not be written.\n\n" + outcome.error);
+    EXPECT_EQ(host.lastErrorText,
+              "The index file could not be written.\n\n" + outcome.error->message);
     EXPECT_EQ(host.log.back(), "show");
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "wizard"), 0);
     EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "browser"), 0);

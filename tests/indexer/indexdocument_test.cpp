@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <sstream>
 
@@ -230,11 +231,13 @@ TEST(IndexDocument, WrittenAtomicallyIntoTheFolder)
 {
     TestDir dir;
     dir.createFile("!ndex.htm", "older index");
-    std::string error;
-    ASSERT_TRUE(WriteIndexDocument(dir.path(), Header(), Entries(2), &error)) << error;
+    const Result<void> written = WriteIndexDocument(dir.path(), Header(), Entries(2));
+    ASSERT_TRUE(written) << written.error().message;
     EXPECT_EQ(ReadWholeFile(dir / "!ndex.htm"), BuildIndexDocument(Header(), Entries(2)));
-    EXPECT_FALSE(WriteIndexDocument(dir / "missing", Header(), {}, &error));
-    EXPECT_FALSE(error.empty());
+    const Result<void> missing = WriteIndexDocument(dir / "missing", Header(), {});
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_FALSE(missing.error().message.empty());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace tessaloom {
@@ -105,9 +106,9 @@ TEST(FolderView, TheFilesOfTheFolderReadingAreTheFileListsReading)
         std::vector<std::string> kept = *reading.files;
         std::erase_if(kept, [&](const std::string& n) { return !MatchesPattern(n, pattern); });
         SortNamesForDisplay(kept);
-        std::vector<std::string> listed;
-        ASSERT_TRUE(ListMatchingFiles(current, pattern, listed));
-        EXPECT_EQ(kept, listed) << pattern;
+        const auto listed = ListMatchingFiles(current, pattern);
+        ASSERT_TRUE(listed);
+        EXPECT_EQ(kept, listed.value()) << pattern;
     }
     const std::vector<FolderRow> rows = FolderListRows(current);
     ASSERT_EQ(reading.rows.size(), rows.size());
@@ -127,12 +128,17 @@ TEST(FolderView, AMissingFolderListsOnlyItsPath)
 TEST(FolderView, Probe)
 {
     test::TestDir dir;
-    EXPECT_EQ(ProbeFolder(dir.path().string()), 0);
-    EXPECT_EQ(ProbeFolder((dir / "missing").string()), ENOENT);
+    EXPECT_TRUE(ProbeFolder(dir.path().string()).ok());
+    const Result<void> missing = ProbeFolder((dir / "missing").string());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
     const std::string file = dir.createFile("f").string();
-    EXPECT_EQ(ProbeFolder(file), ENOTDIR);
-    EXPECT_EQ(ProbeErrorTitle(ENOENT), "ERROR: " + std::to_string(ENOENT));
-    EXPECT_FALSE(ProbeErrorText(ENOENT).empty());
+    const Result<void> notFolder = ProbeFolder(file);
+    ASSERT_FALSE(notFolder);
+    EXPECT_EQ(notFolder.error().code, ENOTDIR);
+    EXPECT_EQ(ProbeErrorTitle(missing.error()), "ERROR: " + std::to_string(ENOENT));
+    EXPECT_FALSE(missing.error().message.empty());
+    EXPECT_EQ(missing.error().message, std::strerror(ENOENT)); // the system's own words
 }
 
 TEST(FolderView, NormalFolderPath)

@@ -36,7 +36,7 @@ TEST(AtomicFile, ReplacesContentAndKeepsPermissions)
     TestDir dir;
     const auto file = dir.createFile("doc", "old");
     ::chmod(file.c_str(), 0640);
-    ASSERT_TRUE(WriteFileAtomically(file, "new content"));
+    ASSERT_TRUE(WriteFileAtomically(file, "new content").ok());
     EXPECT_EQ(ReadWholeFile(file), "new content");
     struct stat st
     {
@@ -53,7 +53,7 @@ TEST(AtomicFile, DiscardLeavesTargetUntouched)
     {
         AtomicFile writer(file);
         ASSERT_TRUE(writer.open());
-        writer.write("half of a doc");
+        ASSERT_TRUE(writer.write("half of a doc"));
         // Destroyed without commit: as if the program stopped mid-write.
     }
     EXPECT_EQ(ReadWholeFile(file), "old");
@@ -65,7 +65,7 @@ TEST(AtomicFile, SymbolicLinkIsReplacedNotFollowed)
     TestDir dir;
     const auto elsewhere = dir.createFile("elsewhere/precious", "keep me");
     std::filesystem::create_symlink(elsewhere, dir / "doc");
-    ASSERT_TRUE(WriteFileAtomically(dir / "doc", "new"));
+    ASSERT_TRUE(WriteFileAtomically(dir / "doc", "new").ok());
     EXPECT_EQ(ReadWholeFile(elsewhere), "keep me");
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "doc"));
     EXPECT_EQ(ReadWholeFile(dir / "doc"), "new");
@@ -91,10 +91,9 @@ TEST(AtomicFile, SettingsLikeFilesAreWrittenThroughTheirLink)
                  {"chain.ini", "two", target},
                  {"folders.dat", "three", dir / "dotfiles/later.dat"}};
     for (const auto& c : cases) {
-        std::string error;
-        ASSERT_TRUE(WriteFileAtomically(dir / "data" / c.link, c.content, &error,
-                                        LinkAtTarget::WriteThrough))
-            << error;
+        const Result<void> written =
+            WriteFileAtomically(dir / "data" / c.link, c.content, LinkAtTarget::WriteThrough);
+        ASSERT_TRUE(written) << written.error().message;
         EXPECT_TRUE(fs::is_symlink(dir / "data" / c.link)) << c.link;
         EXPECT_EQ(ReadWholeFile(c.end), c.content) << c.link;
     }
@@ -102,9 +101,12 @@ TEST(AtomicFile, SettingsLikeFilesAreWrittenThroughTheirLink)
     EXPECT_EQ(EntriesIn(dir / "data"), 4u);
     EXPECT_EQ(EntriesIn(dir / "dotfiles"), 2u);
 
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(dir / "data/loop", "x", &error, LinkAtTarget::WriteThrough));
-    EXPECT_NE(error.find(std::strerror(ELOOP)), std::string::npos) << error;
+    const Result<void> looped =
+        WriteFileAtomically(dir / "data/loop", "x", LinkAtTarget::WriteThrough);
+    ASSERT_FALSE(looped);
+    EXPECT_EQ(looped.error().code, ELOOP);
+    EXPECT_NE(looped.error().message.find(std::strerror(ELOOP)), std::string::npos)
+        << looped.error().message;
 }
 
 // A rename needs only the folder's permission; a read-only file must still refuse
@@ -131,9 +133,8 @@ TEST(AtomicFile, ReadOnlyFileIsNotReplaced)
         for (const auto& [name, links] :
              {std::pair{"ro", LinkAtTarget::Replace}, std::pair{"rw", LinkAtTarget::Replace},
               std::pair{"link-to-ro", LinkAtTarget::WriteThrough}}) {
-            std::string error;
-            const bool ok = WriteFileAtomically(folder / name, "new", &error, links);
-            out += std::string(name) + (ok ? " written" : " refused: " + error) + "\n";
+            const Result<void> ok = WriteFileAtomically(folder / name, "new", links);
+            out += std::string(name) + (ok ? " written" : " refused: " + ok.error().message) + "\n";
         }
         return out;
     });
@@ -188,7 +189,8 @@ TEST(AtomicFile, WriteThatFailedPartWayFailsTheCommit)
         out += writer.write(std::string(70'000, 'b')) ? "second " : "no second ";
         ::setrlimit(RLIMIT_FSIZE, &limit);
         out += writer.write(std::string(70'000, 'c')) ? "third " : "no third ";
-        out += writer.commit() ? "committed" : "not committed: " + writer.error();
+        const Result<void> committed = writer.commit();
+        out += committed ? "committed" : "not committed: " + committed.error().message;
         return out;
     });
     ASSERT_TRUE(outcome.has_value());
@@ -228,9 +230,9 @@ TEST(AtomicFile, StaleTemporaryFilesOfTheTargetAreRemoved)
 TEST(AtomicFile, UnwritableFolderReportsReason)
 {
     TestDir dir;
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(dir / "no-such-folder" / "doc", "x", &error));
-    EXPECT_NE(error.find("no-such-folder"), std::string::npos);
+    const Result<void> written = WriteFileAtomically(dir / "no-such-folder" / "doc", "x");
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.error().message.find("no-such-folder"), std::string::npos);
 }
 
 } // namespace

@@ -93,22 +93,22 @@ TEST(FileLister, RegularFilesOnlySortedWithoutCase)
     std::filesystem::create_directory_symlink(dir / "sub", dir / "link-to-dir");
     ::mkfifo((dir / "fifo").c_str(), 0600);
 
-    std::vector<std::string> names;
-    ASSERT_TRUE(ListMatchingFiles(dir.path(), "*.*", names));
-    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "c.TXT", "link-to-file"}));
+    const auto all = ListMatchingFiles(dir.path(), "*.*");
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all.value(), (std::vector<std::string>{"A", "b", "c.TXT", "link-to-file"}));
 
-    ASSERT_TRUE(ListMatchingFiles(dir.path(), "*.txt", names));
-    EXPECT_EQ(names, (std::vector<std::string>{"c.TXT"}));
+    const auto text = ListMatchingFiles(dir.path(), "*.txt");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text.value(), (std::vector<std::string>{"c.TXT"}));
 }
 
 TEST(FileLister, MissingFolderIsAnError)
 {
     TestDir dir;
-    std::vector<std::string> names{"stale"};
-    std::string error;
-    EXPECT_FALSE(ListMatchingFiles(dir / "gone", "*.*", names, &error));
-    EXPECT_TRUE(names.empty());
-    EXPECT_NE(error.find("gone"), std::string::npos);
+    const auto listed = ListMatchingFiles(dir / "gone", "*.*");
+    ASSERT_FALSE(listed); // no names at all, not a stale list
+    EXPECT_EQ(listed.error().code, ENOENT);
+    EXPECT_NE(listed.error().message.find("gone"), std::string::npos);
 }
 
 } // namespace

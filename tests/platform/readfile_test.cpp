@@ -27,18 +27,18 @@ TEST(ReadFileLimited, StopsAtTheLimitAndReadsWholeFilesBelowIt)
                  {70'000, 70'000}, {70'001, 70'000}, {10'000'000, 70'000}};
     for (const auto& c : cases) {
         for (const auto& path : {file, link}) {
-            std::string out = "stale";
-            ASSERT_TRUE(ReadFileLimited(path, c.limit, out)) << path << " limit " << c.limit;
-            EXPECT_EQ(out, content.substr(0, c.expected)) << path << " limit " << c.limit;
+            const Result<std::string> out = ReadFileLimited(path, c.limit);
+            ASSERT_TRUE(out) << path << " limit " << c.limit;
+            EXPECT_EQ(out.value(), content.substr(0, c.expected)) << path << " limit " << c.limit;
         }
     }
 }
 
 TEST(ReadFileLimited, ReadsFilesThatClaimNoSize)
 {
-    std::string out;
-    ASSERT_TRUE(ReadFileLimited("/proc/self/mountinfo", 1 << 20, out));
-    EXPECT_NE(out.find(" / "), std::string::npos);
+    const Result<std::string> out = ReadFileLimited("/proc/self/mountinfo", 1 << 20);
+    ASSERT_TRUE(out);
+    EXPECT_NE(out.value().find(" / "), std::string::npos);
 }
 
 TEST(OpenFileForReading, RefusesWhatIsNotARegularFile)
@@ -94,12 +94,16 @@ TEST(OpenFileForReading, RefusesWhatIsNotARegularFile)
             EXPECT_EQ(entry.info.st_ino, opened.info.st_ino) << c.name;
         }
     }
-    std::string out;
-    std::string error;
-    EXPECT_FALSE(ReadFileLimited(dir / "to-fifo", 10, out, &error));
-    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-    EXPECT_FALSE(ReadFileLimited(dir / "missing", 10, out, &error));
-    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+    const Result<std::string> fifo = ReadFileLimited(dir / "to-fifo", 10);
+    ASSERT_FALSE(fifo);
+    EXPECT_EQ(fifo.error().code, kNotRegularFile);
+    EXPECT_NE(fifo.error().message.find("not a regular file"), std::string::npos)
+        << fifo.error().message;
+    const Result<std::string> missing = ReadFileLimited(dir / "missing", 10);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_NE(missing.error().message.find("missing"), std::string::npos)
+        << missing.error().message;
 }
 
 // Opening some devices has side effects (a new terminal for /dev/ptmx), so a refused
@@ -115,9 +119,8 @@ TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
     ASSERT_TRUE(watcher.valid());
     ASSERT_GE(::inotify_add_watch(watcher.get(), fifo.c_str(), IN_OPEN), 0);
 
-    std::string out;
-    EXPECT_FALSE(ReadFileLimited(fifo, 10, out));
-    EXPECT_FALSE(ReadFileLimited(dir / "index-link", 10, out));
+    EXPECT_FALSE(ReadFileLimited(fifo, 10));
+    EXPECT_FALSE(ReadFileLimited(dir / "index-link", 10));
     EXPECT_FALSE(OpenFileForReading(dir / "index-link").fd.valid());
     const FileDescriptor folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     EXPECT_FALSE(OpenFolderEntryForReading(folder.get(), "index-link").fd.valid());
@@ -127,6 +130,22 @@ TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
     // The watch itself works: a real open is seen.
     const FileDescriptor real(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     EXPECT_GT(::read(watcher.get(), events, sizeof events), 0);
+}
+
+TEST(ReadFull, CountsUpToTheEndAndFailsOnAFailedRead)
+{
+    int fds[2] = {-1, -1};
+    ASSERT_EQ(::pipe(fds), 0);
+    const FileDescriptor readEnd(fds[0]);
+    ASSERT_EQ(::write(fds[1], "abc", 3), 3);
+    ::close(fds[1]);
+    char buffer[8] = {};
+    const Result<std::size_t> got = ReadFull(readEnd.get(), buffer, sizeof buffer);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got.value(), 3u);
+    const Result<std::size_t> failed = ReadFull(fds[1], buffer, sizeof buffer); // closed
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().code, EBADF);
 }
 
 } // namespace

@@ -51,7 +51,7 @@ Built Build(const fs::path& folder, bool readRecords, const fs::path& cacheHome,
     request.clock = [] { return test::UtcTime(2026, 12, 8, 10, 0, 0); };
     request.readRecords = readRecords;
     request.cacheHome = cacheHome.string();
-    ListMatchingFiles(folder, "*.*", request.fileNames);
+    request.fileNames = ListMatchingFiles(folder, "*.*").value();
     QuietListener listener;
     Built built;
     built.outcome = CreateIndex(request, listener);

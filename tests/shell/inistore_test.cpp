@@ -143,6 +143,9 @@ TEST(IniStore, RefusesWhatWouldBreakTheFile)
     EXPECT_FALSE(WriteSetting("General", "[Key", "1", path));
     EXPECT_FALSE(WriteSetting("General", " ", "1", path));
     EXPECT_FALSE(WriteSetting("Gen]eral", "k", "1", path));
+    const Result<void> refused = WriteSetting("General", "Directory", "/a\r", path);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, kCannotStore);
     EXPECT_EQ(ReadWholeFile(path), before);
 
     // In a batch, the pair that cannot be stored is passed over.
@@ -158,16 +161,23 @@ TEST(IniStore, SurvivesHostileFiles)
     const std::string huge(kMaxSettingsFileSize + 1, '\n');
     const std::string big = dir.createFile("big.ini", "[General]\nk=v\n" + huge).string();
     EXPECT_EQ(ReadSetting("General", "k", "dflt", big), "dflt");
-    EXPECT_FALSE(WriteSetting("General", "k", "w", big));
+    const Result<void> tooLarge = WriteSetting("General", "k", "w", big);
+    ASSERT_FALSE(tooLarge);
+    EXPECT_EQ(tooLarge.error().code, kTooLarge);
     EXPECT_EQ(ReadWholeFile(big).size(), huge.size() + 14);
 
     // A folder, or a path below a regular file, where the file should be.
     const std::string folder = dir.createDir("folder.ini").string();
     EXPECT_EQ(ReadSetting("General", "k", "dflt", folder), "dflt");
-    EXPECT_FALSE(WriteSetting("General", "k", "v", folder));
+    const Result<void> onFolder = WriteSetting("General", "k", "v", folder);
+    ASSERT_FALSE(onFolder);
+    EXPECT_EQ(onFolder.error().code, kNotRegularFile);
     const std::string below = (dir / "big.ini" / "TSL.INI").string();
     EXPECT_EQ(ReadSetting("General", "k", "dflt", below), "dflt");
-    EXPECT_FALSE(WriteSetting("General", "k", "v", below));
+    const Result<void> belowFile = WriteSetting("General", "k", "v", below);
+    ASSERT_FALSE(belowFile);
+    EXPECT_EQ(belowFile.error().code, ENOTDIR);
+    EXPECT_NE(belowFile.error().message.find(below), std::string::npos);
 
     // Binary junk and unterminated headers are just lines.
     const std::string junk = "[Gen\0eral]\n[General\n\xFF\xFE=\x01\n[General]\n=x\nk=\"\n"s;

@@ -81,7 +81,8 @@ TEST(Placement, KeepPlacementRecordRestoresAndSaves)
 
     // A record that this screen cannot show (a larger screen's, or hand-edited)
     // would be lost for good, since it is never saved back: centred instead.
-    WriteSetting("General", "View/Delete Wizard", "00040000000010000000900000006000", path);
+    ASSERT_TRUE(
+        WriteSetting("General", "View/Delete Wizard", "00040000000010000000900000006000", path));
     WindowRect wizard{1000, 1000, 9000, 6000};
     ASSERT_TRUE(
         KeepPlacementRecord(wizard, "View/Delete Wizard", PlacementMode::Restore, kScreen, path));
@@ -116,7 +117,7 @@ TEST(Placement, RestoredRecordsFitTheAvailableArea)
     TestDir dir;
     const std::string path = (dir / "TSL.INI").string();
     for (const auto& c : cases) {
-        WriteSetting("General", "View/Delete Wizard", c.record, path);
+        ASSERT_TRUE(WriteSetting("General", "View/Delete Wizard", c.record, path)) << c.record;
         WindowRect w{0, 0, 9000, 6000};
         ASSERT_TRUE(KeepPlacementRecord(w, "View/Delete Wizard", PlacementMode::Restore, kScreen,
                                         path, limits))

@@ -60,7 +60,7 @@ TEST(Startup, FirstStartOnACleanComputer)
     EXPECT_EQ(ReadSetting("General", kKeyLastMajorVersion, "", r.folders.settingsPath),
               std::to_string(kVersionMajor));
     EXPECT_FALSE(RunStartup(m.env).runVersionAgeReminder);
-    WriteSetting("General", kKeyLastMajorVersion, "4", r.folders.settingsPath);
+    ASSERT_TRUE(WriteSetting("General", kKeyLastMajorVersion, "4", r.folders.settingsPath));
     EXPECT_TRUE(RunStartup(m.env).runVersionAgeReminder);
 }
 

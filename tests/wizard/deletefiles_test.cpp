@@ -144,7 +144,8 @@ TEST(DeleteSelectedFiles, RemovesDeletedRowsAndSelectsTheRowAfter)
         for (std::size_t i = 0; i < rows.size(); ++i)
             EXPECT_EQ(reread.rows[i].targetPath, rows[i].targetPath);
         EXPECT_TRUE(out.rewritten);
-        EXPECT_EQ(out.rewrite.linesDropped, c.removed.size());
+        ASSERT_TRUE(out.rewrite && out.rewrite->ok());
+        EXPECT_EQ(out.rewrite->value().linesDropped, c.removed.size());
     }
 }
 
@@ -166,7 +167,7 @@ TEST(DeleteSelectedFiles, EmptyListEndsAfterTheConfirmation)
                                                   Answer(ConfirmDeleteAnswer::Yes, false, &calls));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(out.rewritten);
-    EXPECT_TRUE(out.rewrite.error.empty());
+    EXPECT_FALSE(out.rewrite); // not tried, so no failure either
     EXPECT_TRUE(index.has(0));
 }
 
@@ -201,6 +202,8 @@ TEST(DeleteSelectedFiles, NeverDeletesOutsideTheIndexedFolder)
                                                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, false, nullptr);
     EXPECT_TRUE(out.removedRows.empty());
     EXPECT_EQ(out.notDeleted.size(), rows.size());
+    for (const auto& [row, why] : out.notDeleted)
+        EXPECT_EQ(why.code, kNotInFolder) << targets[row];
     EXPECT_FALSE(out.selectRow); // nothing went, so the selection stays
     EXPECT_EQ(ReadWholeFile(outside), "keep");
     EXPECT_EQ(ReadWholeFile(inSub), "keep");
@@ -232,13 +235,18 @@ TEST(DeleteSelectedFiles, FolderSwappedAfterReadingIsLeftAlone)
         const DeleteOutcome out = DeleteSelectedFiles(index.document(), index.readFrom, index.rows,
                                                       {0, 1, 2}, true, swapThenYes);
         // Nor does a rewrite told which folder the page belongs to touch the other page.
-        EXPECT_FALSE(RewriteIndexDocument(index.document(), &index.readFrom).ok);
+        const Result<RewriteSummary> rewrite =
+            RewriteIndexDocument(index.document(), &index.readFrom);
+        ASSERT_FALSE(rewrite);
+        EXPECT_EQ(rewrite.error().code, kFolderReplaced);
         const std::filesystem::path now = asLink ? docs : index.folder();
         for (const char* name : {"f0", "f1", "f2", "!ndex.htm"})
             EXPECT_EQ(ReadWholeFile(now / name), "mine") << name;
         EXPECT_EQ(out.filesDeleted, 0u);
         EXPECT_TRUE(out.removedRows.empty());
         EXPECT_EQ(out.notDeleted.size(), 3u);
+        for (const auto& [row, why] : out.notDeleted)
+            EXPECT_EQ(why.code, kFolderReplaced) << row;
         EXPECT_FALSE(out.rewritten);
         for (const char* name : {"f0", "f1", "f2"})
             EXPECT_TRUE(std::filesystem::exists(index.dir / "away" / name)) << name;
@@ -259,10 +267,13 @@ TEST(DeleteSelectedFiles, RowOfAFileThatStaysIsKept)
     EXPECT_EQ(out.removedRows, std::vector<std::size_t>{2});
     ASSERT_EQ(out.notDeleted.size(), 1u);
     EXPECT_EQ(out.notDeleted[0].first, 0u);
+    EXPECT_GT(out.notDeleted[0].second.code, 0); // the system's refusal, not ours
     // The folder refuses changes, so the document cannot be replaced either; the
     // caller learns it and the old document is untouched.
     EXPECT_FALSE(out.rewritten);
-    EXPECT_FALSE(out.rewrite.error.empty());
+    ASSERT_TRUE(out.rewrite);
+    ASSERT_FALSE(out.rewrite->ok());
+    EXPECT_FALSE(out.rewrite->error().message.empty());
     EXPECT_EQ(ReadWholeFile(index.document()), before);
 }
 
@@ -293,7 +304,8 @@ TEST(DeleteSelectedFiles, NamesEncodedInThePage)
                                                   list.rows, doomed, false, nullptr);
     EXPECT_EQ(out.filesDeleted, 3u);
     EXPECT_TRUE(out.rewritten);
-    EXPECT_EQ(out.rewrite.linesDropped, 3u);
+    ASSERT_TRUE(out.rewrite && out.rewrite->ok());
+    EXPECT_EQ(out.rewrite->value().linesDropped, 3u);
     const IndexList reread = ReadIndexDocument(folder / kIndexDocumentName);
     ASSERT_EQ(reread.rows.size(), 1u);
     EXPECT_EQ(reread.rows[0].targetPath, (folder / "keep,%:").string());
@@ -337,9 +349,9 @@ TEST(RewriteIndexDocument, DropsLinesOfFilesThatAreGone)
     const auto doc = dir.createFile("!ndex.htm", text);
     ::chmod(doc.c_str(), 0640);
 
-    const RewriteResult result = RewriteIndexDocument(doc);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.linesDropped, std::size(dropped) + 1);
+    const Result<RewriteSummary> result = RewriteIndexDocument(doc);
+    ASSERT_TRUE(result) << result.error().message;
+    EXPECT_EQ(result.value().linesDropped, std::size(dropped) + 1);
     EXPECT_EQ(ReadWholeFile(doc), expected);
     struct stat st
     {
@@ -378,10 +390,10 @@ TEST(RewriteIndexDocument, LineWithSeveralEntriesGoesOnlyWhenAllAreGone)
         dir.createFile("here", "x");
         const std::string text = "<HTML>\r\n" + c.line + "\r\n</HTML>\r\n";
         const auto doc = dir.createFile("!ndex.htm", text);
-        const RewriteResult result = RewriteIndexDocument(doc);
-        ASSERT_TRUE(result.ok) << result.error;
+        const Result<RewriteSummary> result = RewriteIndexDocument(doc);
+        ASSERT_TRUE(result) << result.error().message;
         EXPECT_EQ(ReadWholeFile(doc), c.dropped ? "<HTML>\r\n</HTML>\r\n" : text) << c.line;
-        EXPECT_EQ(result.linesDropped, c.dropped ? 1u : 0u) << c.line;
+        EXPECT_EQ(result.value().linesDropped, c.dropped ? 1u : 0u) << c.line;
     }
 }
 
@@ -397,9 +409,9 @@ TEST(RewriteIndexDocument, OverlongLinesSpreadOverManyReads)
     const std::string text =
         crLine + "\n" + gone + "x</a>\r\n" + lfLine + "\n" + gone + "x</a>\nend\r\n";
     const auto doc = dir.createFile("!ndex.htm", text);
-    const RewriteResult result = RewriteIndexDocument(doc);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.linesDropped, 2u);
+    const Result<RewriteSummary> result = RewriteIndexDocument(doc);
+    ASSERT_TRUE(result) << result.error().message;
+    EXPECT_EQ(result.value().linesDropped, 2u);
     const std::string rewritten = ReadWholeFile(doc);
     EXPECT_EQ(rewritten.size(), crLine.size() + 1 + lfLine.size() + 2 + 5);
     EXPECT_TRUE(rewritten == crLine + "\n" + lfLine + "\r\nend\r\n");
@@ -411,9 +423,11 @@ TEST(RewriteIndexDocument, DocumentAboveTheByteLimitIsLeftAlone)
     const auto doc = dir.createFile("!ndex.htm", "<a href=\"gone\" target=new>x</a>\r\n");
     // Sparse, so it costs nothing: one byte more than the limit.
     ASSERT_EQ(::truncate(doc.c_str(), static_cast<off_t>(kMaxIndexDocumentBytes) + 1), 0);
-    const RewriteResult result = RewriteIndexDocument(doc);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("not rewritten"), std::string::npos) << result.error;
+    const Result<RewriteSummary> result = RewriteIndexDocument(doc);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, kTooLarge);
+    EXPECT_NE(result.error().message.find("not rewritten"), std::string::npos)
+        << result.error().message;
     EXPECT_EQ(std::filesystem::file_size(doc), kMaxIndexDocumentBytes + 1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
@@ -431,7 +445,7 @@ TEST(RewriteIndexDocument, PageThatIsNoFileIsNeverOpened)
     ASSERT_GE(::inotify_add_watch(watcher, fifo.c_str(), IN_OPEN), 0);
 
     EXPECT_EQ(ReadIndexDocument(dir / "!ndex.htm").status, IndexListStatus::Unreadable);
-    EXPECT_FALSE(RewriteIndexDocument(dir / "!ndex.htm").ok);
+    EXPECT_FALSE(RewriteIndexDocument(dir / "!ndex.htm").ok());
     char events[4096];
     EXPECT_EQ(::read(watcher, events, sizeof events), -1) << "the FIFO was opened";
     ::close(watcher);
@@ -441,14 +455,16 @@ TEST(RewriteIndexDocument, PageThatIsNoFileIsNeverOpened)
 TEST(RewriteIndexDocument, UnreadableDocumentIsReportedAndLeftAlone)
 {
     TestDir dir;
-    RewriteResult result = RewriteIndexDocument(dir / "!ndex.htm");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("!ndex.htm"), std::string::npos);
+    Result<RewriteSummary> result = RewriteIndexDocument(dir / "!ndex.htm");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, ENOENT);
+    EXPECT_NE(result.error().message.find("!ndex.htm"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
     ASSERT_EQ(::mkfifo((dir / "!ndex.htm").c_str(), 0600), 0);
     result = RewriteIndexDocument(dir / "!ndex.htm");
-    EXPECT_FALSE(result.ok);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, kNotRegularFile);
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "!ndex.htm"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

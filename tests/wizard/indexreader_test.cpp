@@ -492,7 +492,8 @@ TEST(ReadIndexDocument, UnreadableDocumentGivesNoRowsAndAReason)
         const IndexList list = ReadIndexDocument(doc);
         EXPECT_EQ(list.status, IndexListStatus::Unreadable);
         EXPECT_TRUE(list.rows.empty());
-        EXPECT_NE(list.error.find(doc.string()), std::string::npos) << list.error;
+        ASSERT_TRUE(list.error);
+        EXPECT_NE(list.error->message.find(doc.string()), std::string::npos) << list.error->message;
     }
 }
 
@@ -659,8 +660,8 @@ TEST(ReadIndexDocument, ReadsBackWhatTheIndexBuilderWrote)
     IndexDocumentHeader header;
     header.folder = (dir / "cache").string();
     header.pattern = "*.*";
-    std::string error;
-    ASSERT_TRUE(WriteIndexDocument(dir / "cache", header, written, &error)) << error;
+    const Result<void> stored = WriteIndexDocument(dir / "cache", header, written);
+    ASSERT_TRUE(stored) << stored.error().message;
 
     const IndexList list = ReadIndexDocument(dir / "cache" / kIndexDocumentName);
     ASSERT_EQ(list.status, IndexListStatus::Loaded);

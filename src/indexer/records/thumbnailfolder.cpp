@@ -316,9 +316,10 @@ std::string ThumbnailFolder::readResults(std::size_t maxBytes) const
         static_cast<std::uint64_t>(info.st_size) <= maxBytes) {
         // One byte more than it claims tells a file that grew while it was read.
         bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-        int error = 0;
-        const std::size_t got = ReadFull(fd, bytes.data(), bytes.size(), error);
-        bytes.resize(got <= static_cast<std::size_t>(info.st_size) ? got : 0);
+        // Results that cannot be read are no results: the pictures are made again.
+        const Result<std::size_t> got = ReadFull(fd, bytes.data(), bytes.size());
+        bytes.resize(got && got.value() <= static_cast<std::size_t>(info.st_size) ? got.value()
+                                                                                  : 0);
     }
     ::close(fd);
     return bytes;

@@ -66,8 +66,9 @@ public:
     void keepResults(std::string bytes) { m_results = std::move(bytes); }
 
     /// Puts this build's pictures in place of the previous build's. Without a call,
-    /// the destructor drops them and the previous pictures stay.
-    bool commit();
+    /// the destructor drops them and the previous pictures stay. False when they
+    /// could not be put in place.
+    [[nodiscard]] bool commit();
 
 private:
     bool ensureStaging();
