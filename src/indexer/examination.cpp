@@ -364,10 +364,10 @@ Examination ExamineCachedFile(int folderFd, std::string_view fileName, std::stri
             }
         }
         if (!read) {
-            // A file whose read fails is examined as an empty one: its row still
-            // lists it, and no half-read bytes decide its kind.
-            const Result<std::size_t> got = ReadFull(file.fd.get(), buffer.data(), want);
-            content = std::string_view(buffer.data(), got ? got.value() : 0);
+            // A file whose read fails part-way is examined by what came before, as a
+            // shorter file would be: its row still lists it.
+            content = std::string_view(buffer.data(),
+                                       ReadWhatArrives(file.fd.get(), buffer.data(), want));
         }
     }
     CallYield(yield);

@@ -107,18 +107,42 @@ ssize_t ReadSome(int fd, char* data, std::size_t size)
     }
 }
 
-Result<std::size_t> ReadFull(int fd, char* data, std::size_t size)
+namespace {
+
+// The bytes read until `size`, the end of the file or a failed read; `error` is
+// the failed read's errno, else 0.
+std::size_t ReadUntil(int fd, char* data, std::size_t size, int& error)
 {
     std::size_t got = 0;
+    error = 0;
     while (got < size) {
         const ssize_t n = ReadSome(fd, data + got, size - got);
-        if (n < 0)
-            return SystemError(errno, "read");
+        if (n < 0) {
+            error = errno;
+            break;
+        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
     }
     return got;
+}
+
+} // namespace
+
+Result<std::size_t> ReadFull(int fd, char* data, std::size_t size)
+{
+    int error = 0;
+    const std::size_t got = ReadUntil(fd, data, size, error);
+    if (error != 0)
+        return SystemError(error, "read");
+    return got;
+}
+
+std::size_t ReadWhatArrives(int fd, char* data, std::size_t size)
+{
+    int error = 0;
+    return ReadUntil(fd, data, size, error);
 }
 
 Result<std::string> ReadFileLimited(const std::filesystem::path& path, std::size_t limit)

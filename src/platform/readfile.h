@@ -79,6 +79,10 @@ ssize_t ReadSome(int fd, char* data, std::size_t size);
 /// name: the caller knows it); what came before it is in `data` but not counted.
 Result<std::size_t> ReadFull(int fd, char* data, std::size_t size);
 
+/// ReadFull for a caller that takes whatever arrived: a read that fails ends the
+/// bytes as the end of the file would, and they are all counted.
+std::size_t ReadWhatArrives(int fd, char* data, std::size_t size);
+
 /// Reads at most `limit` bytes of a regular file (following a link at the end of
 /// the path). Fails when it cannot be opened, is not a regular file, or a read
 /// fails, with the path and the reason. Never blocks on FIFOs or devices. To learn

@@ -146,6 +146,7 @@ TEST(ReadFull, CountsUpToTheEndAndFailsOnAFailedRead)
     const Result<std::size_t> failed = ReadFull(fds[1], buffer, sizeof buffer); // closed
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().code, EBADF);
+    EXPECT_EQ(ReadWhatArrives(fds[1], buffer, sizeof buffer), 0u);
 }
 
 } // namespace
