@@ -304,7 +304,7 @@ QString frmViewDeleteWizard::deleteProblemsText(const DeleteOutcome& outcome) co
 {
     // Files that stayed, or a page that still lists deleted files, must not pass
     // for a clean delete: the rows left show them, and this says why.
-    const bool pageLeft = !outcome.rewritten && outcome.rewrite && !outcome.rewrite->ok();
+    const bool pageLeft = outcome.rewrite && !outcome.rewrite->ok();
     if (outcome.notDeleted.empty() && !pageLeft)
         return {};
     QString text;

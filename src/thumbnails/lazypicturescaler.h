@@ -3,6 +3,7 @@
 #include "thumbnails/qtpicturescaler.h"
 
 #include <QThread>
+#include <QThreadPool>
 
 #include <mutex>
 #include <optional>
@@ -24,17 +25,16 @@ public:
         // that would be one of the build's picture threads, whose data goes when
         // the thread ends: the plugins' teardown at exit then frees memory twice.
         // Asked here, on the thread that makes the build, it costs next to nothing.
+        // Qt's thread pool, which scales large pictures, is made here for the same
+        // reason: made by a picture thread, it would belong to that thread.
         QThread::currentThread();
+        QThreadPool::globalInstance();
     }
     LazyPictureScaler(const LazyPictureScaler&) = delete;
     LazyPictureScaler& operator=(const LazyPictureScaler&) = delete;
-    void prepare() override
-    {
-        std::call_once(m_made, [this] { m_scaler.emplace(); });
-    }
     std::optional<records::Thumbnail> makeThumbnail(std::string_view picture) override
     {
-        prepare();
+        std::call_once(m_made, [this] { m_scaler.emplace(); });
         return m_scaler->makeThumbnail(picture);
     }
 

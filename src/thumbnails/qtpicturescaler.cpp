@@ -85,10 +85,6 @@ QtPictureScaler::QtPictureScaler()
     // decoders' complaints about them would only fill the terminal.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     m_writesWebp = QImageWriter::supportedImageFormats().contains("webp");
-    // Made here, on the thread that makes the scaler, and not by the first worker
-    // that scales a large picture: Qt's global objects belong to the thread that
-    // made them, and a worker's ends with the worker, long before Qt's clean-up.
-    QThreadPool::globalInstance();
 }
 
 QtPictureScaler::~QtPictureScaler()

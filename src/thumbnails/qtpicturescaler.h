@@ -7,8 +7,9 @@ namespace tessaloom {
 /// Thumbnails through QImageReader: a JPEG is decoded at a reduced size, other
 /// formats through Qt's image-format plugins (WebP, GIF, ICO, BMP, PNG, TIFF ...).
 /// SVG is left to the browser, which scales it without loss. Written as WebP
-/// where Qt can write it, else PNG (transparency) or JPEG. Made on a thread that
-/// lives until the program ends (see PictureScaler::prepare).
+/// where Qt can write it, else PNG (transparency) or JPEG. A program without a Qt
+/// application object makes it through LazyPictureScaler, which settles which
+/// thread Qt takes for the main one.
 class QtPictureScaler final : public records::PictureScaler
 {
 public:

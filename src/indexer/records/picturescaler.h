@@ -28,10 +28,6 @@ class PictureScaler
 {
 public:
     virtual ~PictureScaler() = default;
-    /// Called on the thread that hands the pictures over, before any other thread
-    /// calls makeThumbnail: what a scaler sets up there is owned by that thread,
-    /// not by a worker that ends before the program does.
-    virtual void prepare() {}
     /// A kThumbnailSide square with the picture scaled to fit, aspect kept, never
     /// enlarged, centred on a transparent or neutral background. Nullopt when no
     /// decoder reads the picture (or it is not worth drawing again, as a vector

@@ -7,7 +7,6 @@ namespace tessaloom::records {
 ThumbnailQueue::ThumbnailQueue(PictureScaler& scaler, unsigned threads, std::size_t maxBytes)
     : m_scaler(scaler), m_maxBytes(maxBytes), m_maxJobs(4 * std::max(threads, 1u))
 {
-    m_scaler.prepare();
     for (unsigned i = 0; i < std::max(threads, 1u); ++i)
         m_threads.emplace_back([this] { work(); });
 }
