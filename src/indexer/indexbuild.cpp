@@ -327,6 +327,7 @@ public:
             m_pictures.emplace(*m_thumbnails, request.pictureScaler, m_entries);
             m_knownResults = records::ResultCache::Parse(
                 m_thumbnails->readResults(records::ResultCache::kMaxBytes));
+            m_results = records::FreshResults(request.fileNames.size());
         }
         m_report.total = m_total;
         m_report.folderText = FolderText(request.folder);
@@ -543,7 +544,7 @@ private:
     RecordFacts m_record;
     // What the last build found in each file, and what this one finds.
     records::ResultCache m_knownResults;
-    records::ResultCache m_results;
+    records::FreshResults m_results;
     bool m_anyRecord = false;
     std::string m_headStem;
     Examination m_headExam;

@@ -94,18 +94,18 @@ const ExaminedFile* ResultCache::find(const std::string& name, const FileIdentit
                                                                           : nullptr;
 }
 
-void ResultCache::put(const std::string& name, ExaminedFile result)
+void FreshResults::put(const std::string& name, ExaminedFile result)
 {
     if (name.size() > kMaxText || result.examination.label.size() > kMaxText ||
         result.url.size() > kMaxText)
         return;
-    m_results.insert_or_assign(name, std::move(result));
+    m_results.emplace_back(name, std::move(result));
 }
 
-std::string ResultCache::serialize() const
+std::string FreshResults::serialize() const
 {
     std::string body;
-    Put(body, kRulesVersion, 4);
+    Put(body, ResultCache::kRulesVersion, 4);
     Put(body, m_results.size(), 4);
     for (const auto& [name, result] : m_results) {
         PutText(body, name);

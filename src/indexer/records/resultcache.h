@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 struct stat;
 
@@ -54,16 +56,30 @@ public:
 
     /// The cache `bytes` hold, or an empty one when they are damaged.
     static ResultCache Parse(std::string_view bytes);
-    std::string serialize() const;
 
     /// The result for `name` when its identity is still `identity`.
     const ExaminedFile* find(const std::string& name, const FileIdentity& identity) const;
-    /// Keeps `result`, unless its texts are too long to be worth a place.
-    void put(const std::string& name, ExaminedFile result);
     std::size_t size() const { return m_results.size(); }
 
 private:
     std::unordered_map<std::string, ExaminedFile> m_results;
+};
+
+/// What one build examines, in the order of its files, until it is stored for
+/// the next build. Only a folder with records is ever stored, so the results are
+/// kept where appending costs least rather than where they can be looked up.
+class FreshResults
+{
+public:
+    explicit FreshResults(std::size_t expected = 0) { m_results.reserve(expected); }
+    /// Keeps `result`, unless its texts are too long to be worth a place. A build
+    /// puts each name once.
+    void put(const std::string& name, ExaminedFile result);
+    /// The bytes ResultCache::Parse reads back.
+    std::string serialize() const;
+
+private:
+    std::vector<std::pair<std::string, ExaminedFile>> m_results;
 };
 
 } // namespace tessaloom::records
