@@ -18,7 +18,7 @@ echo "built $(basename "$deb") ($(du -k "$deb" | cut -f1) kB)"
 # What it holds.
 dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' | sed 's|^\./|/|' >"$work/contents"
 for f in /usr/lib/tessaloom/tessaloom /usr/lib/tessaloom/ClickBg.wav /usr/lib/tessaloom/message2.wav \
-  /usr/lib/tessaloom/help/index.html /usr/bin/tessaloom-cli \
+  /usr/lib/tessaloom/help/index.html /usr/lib/tessaloom/modules/tessaloom-thumbnails.so /usr/bin/tessaloom-cli \
   /usr/share/applications/tessaloom.desktop /usr/share/icons/hicolor/scalable/apps/tessaloom.svg \
   /usr/share/icons/hicolor/48x48/apps/tessaloom.png /usr/share/icons/hicolor/256x256/apps/tessaloom.png \
   /usr/share/doc/tessaloom/copyright /usr/share/doc/tessaloom/changelog.Debian.gz \
@@ -53,6 +53,13 @@ program=$(readlink -f "$work/root/usr/bin/tessaloom")
 file -b "$program" | grep -q 'ELF.*executable' || fail "the program is not an executable: $(file -b "$program")"
 file -b "$program" | grep -q 'not stripped' && fail "the program is not stripped"
 if ldd "$program" | grep -q 'not found'; then fail "missing libraries: $(ldd "$program" | grep 'not found')"; fi
+# The command-line tool loads its thumbnail scaler from the program folder.
+module=$work/root/usr/lib/tessaloom/modules/tessaloom-thumbnails.so
+if ldd "$module" | grep -q 'not found'; then fail "the thumbnails module lacks: $(ldd "$module" | grep 'not found')"; fi
+readelf -d "$work/root/usr/bin/tessaloom-cli" | grep -q 'RUNPATH.*\[\$ORIGIN/../lib/tessaloom/modules\]' ||
+  fail "tessaloom-cli does not look for its module in the program folder"
+ldd "$work/root/usr/bin/tessaloom-cli" | grep -qi 'qt6' && fail "tessaloom-cli links Qt at start"
+file -b "$module" | grep -q 'not stripped' && fail "the thumbnails module is not stripped"
 "$work/root/usr/bin/tessaloom-cli" --help >/dev/null || fail "tessaloom-cli does not start"
 for page in "$work"/root/usr/lib/tessaloom/help/*.html; do
   # Every picture and page a help page links to is in the package.

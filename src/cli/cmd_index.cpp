@@ -1,11 +1,11 @@
 #include "cli/cli.h"
+#include "cli/modulepicturescaler.h"
 #include "cli/terminaltext.h"
 
 #include "indexer/indexbuild.h"
 #include "mainwindow/mainoptions.h"
 #include "platform/filelister.h"
 #include "shell/appfolders.h"
-#include "thumbnails/lazypicturescaler.h"
 
 #include <filesystem>
 #include <optional>
@@ -201,7 +201,7 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.pattern = parsed.pattern;
     request.options = InterlockedOptions(parsed.options);
     request.readRecords = parsed.readRecords;
-    LazyPictureScaler scaler;
+    ModulePictureScaler scaler;
     request.cacheHome = ResolveAppFolders(AppEnvironment::FromProcess()).cacheHome;
     if (parsed.readRecords)
         request.pictureScaler = &scaler;
@@ -215,7 +215,11 @@ int RunIndexCommand(const std::vector<std::string>& args, Streams& streams)
     request.fileNames = std::move(listed).value();
 
     TerminalProgress progress(streams.err, streams.errIsTerminal && !parsed.quiet);
-    return ReportOutcome(CreateIndex(request, progress), streams);
+    const IndexOutcome outcome = CreateIndex(request, progress);
+    if (!scaler.loadError().empty())
+        streams.err << "tessaloom-cli index: no thumbnails made: "
+                    << TerminalText(scaler.loadError()) << "\n";
+    return ReportOutcome(outcome, streams);
 }
 
 } // namespace tessaloom::cli

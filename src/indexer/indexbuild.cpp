@@ -280,9 +280,11 @@ public:
                 m_entries[index].pictureSource = std::move(*stored);
             return;
         }
-        if (!m_queue)
+        if (!m_queue) {
+            m_scaler->prepare();
             m_queue.emplace(*m_scaler, records::ThumbnailQueue::ThreadsToUse(),
                             kQueuedPictureBytes);
+        }
         storeFinished(0);
         while (!m_queue->hasRoomFor(found.picture.size()))
             storeFinished(1);

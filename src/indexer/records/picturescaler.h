@@ -28,6 +28,10 @@ class PictureScaler
 {
 public:
     virtual ~PictureScaler() = default;
+    /// Called once, on the thread that makes the build, before the first picture
+    /// goes to the threads that scale: a scaler whose decoders are loaded only
+    /// when a build has a picture to scale loads them there.
+    virtual void prepare() {}
     /// A kThumbnailSide square with the picture scaled to fit, aspect kept, never
     /// enlarged, centred on a transparent or neutral background. Nullopt when no
     /// decoder reads the picture (or it is not worth drawing again, as a vector
