@@ -184,6 +184,9 @@ void ApplyOrder(std::vector<IndexEntry>& entries, const std::vector<SortKey>& ke
             const std::size_t from = keys[at].index;
             if (from == start)
                 break;
+            // The cycle leaps about the entries: the one after next is asked for
+            // while this one moves.
+            __builtin_prefetch(&entries[keys[from].index]);
             entries[at] = std::move(entries[from]);
             at = from;
         }

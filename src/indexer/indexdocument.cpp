@@ -405,6 +405,18 @@ void EmitPageHead(const IndexDocumentHeader& header, std::size_t entryCount, boo
     Line(doc, "<tr>");
 }
 
+// An entry's texts lie where the build made them, in the order of the files, so in
+// the page's order each is a cache miss: asked for a few entries ahead, they arrive
+// while the cells before them are written.
+constexpr std::size_t kPrefetchAhead = 8;
+
+void PrefetchTexts(const IndexEntry& entry)
+{
+    __builtin_prefetch(entry.dateKey.data());
+    __builtin_prefetch(entry.label.data());
+    __builtin_prefetch(entry.fileName.data());
+}
+
 // The entries' cells, five to a row, handed to `flush` as `doc` fills up.
 template <typename Flush>
 void EmitEntryCells(const IndexDocumentHeader& header, const std::vector<IndexEntry>& entries,
@@ -412,6 +424,8 @@ void EmitEntryCells(const IndexDocumentHeader& header, const std::vector<IndexEn
 {
     DateTexts dates(header.formats);
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i + kPrefetchAhead < entries.size())
+            PrefetchTexts(entries[i + kPrefetchAhead]);
         if (i > 0 && i % kCellsPerRow == 0) {
             Line(doc, "</tr>");
             Line(doc, "<tr>");

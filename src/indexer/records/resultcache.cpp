@@ -94,7 +94,7 @@ const ExaminedFile* ResultCache::find(const std::string& name, const FileIdentit
                                                                           : nullptr;
 }
 
-void FreshResults::put(const std::string& name, ExaminedFile result)
+void FreshResults::put(std::string_view name, ExaminedFile result)
 {
     if (name.size() > kMaxText || result.examination.label.size() > kMaxText ||
         result.url.size() > kMaxText)

@@ -73,13 +73,13 @@ class FreshResults
 public:
     explicit FreshResults(std::size_t expected = 0) { m_results.reserve(expected); }
     /// Keeps `result`, unless its texts are too long to be worth a place. A build
-    /// puts each name once.
-    void put(const std::string& name, ExaminedFile result);
+    /// puts each name once, from its list of files, which outlives this.
+    void put(std::string_view name, ExaminedFile result);
     /// The bytes ResultCache::Parse reads back.
     std::string serialize() const;
 
 private:
-    std::vector<std::pair<std::string, ExaminedFile>> m_results;
+    std::vector<std::pair<std::string_view, ExaminedFile>> m_results;
 };
 
 } // namespace tessaloom::records
