@@ -139,9 +139,11 @@ void AppendLinkTarget(std::string& out, std::string_view fileName)
 
 void AppendEscapedMarkup(std::string& out, std::string_view text)
 {
+    // A plain loop: find_first_of looks each byte up in its set with a call.
     std::size_t from = 0;
-    for (std::size_t at = text.find_first_of("<>"); at != std::string_view::npos;
-         at = text.find_first_of("<>", from)) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '<' && text[at] != '>')
+            continue;
         out.append(text, from, at - from);
         out += text[at] == '<' ? "&lt;" : "&gt;";
         from = at + 1;

@@ -1,5 +1,6 @@
 #include "platform/filelister.h"
 
+#include "platform/keysort.h"
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
 
@@ -39,16 +40,14 @@ void SortNamesForDisplay(std::vector<std::string>& names)
     // when the keys are equal.
     struct Item
     {
-        std::uint64_t prefix;
+        std::uint64_t key; // the folded prefix
         std::size_t index;
     };
     std::vector<Item> items;
     items.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
         items.push_back({FoldedPrefix(names[i]), i});
-    std::sort(items.begin(), items.end(), [&names](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
+    SortByKey(items, [&names](const Item& a, const Item& b) {
         return ICompare(names[a.index], names[b.index]) < 0;
     });
     std::vector<std::string> sorted;

@@ -164,32 +164,40 @@ TEST(CreateIndex, OrderByDateThenLabelThenName)
 }
 
 // Entries order as their joined texts (date key, code 6, label, code 6, name) do
-// under ICompare, also where a label is the start of another or differs in case.
+// under ICompare, also where a label is the start of another or differs in case,
+// and where a key of another shape (a year past 9999) sorts among the usual ones.
 TEST(SortIndexEntries, OrderOfTheJoinedTexts)
 {
-    const std::vector<std::string> dates = {"2026/03/03 12:00:00", "2026/03/03 12:00:01",
-                                            "2025/12/31 23:59:59"};
-    const std::vector<std::string> labels = {"Beta", "beta", "b", "B\x05", "       Image", "\xE9"};
-    const std::vector<std::string> names = {"a", "A", "ab", "aB", "a\x06b"};
-    std::mt19937 random(3);
-    std::vector<IndexEntry> entries;
-    for (int i = 0; i < 400; ++i)
-        entries.push_back({dates[random() % dates.size()], labels[random() % labels.size()],
-                           names[random() % names.size()]});
-    const auto joined = [](const IndexEntry& e) {
-        return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
-    };
-    std::vector<std::string> expected;
-    for (const IndexEntry& e : entries)
-        expected.push_back(joined(e));
-    std::stable_sort(expected.begin(), expected.end(),
-                     [](const std::string& a, const std::string& b) { return ICompare(a, b) < 0; });
+    for (const bool unusual : {false, true}) {
+        SCOPED_TRACE(unusual);
+        std::vector<std::string> dates = {"2026/03/03 12:00:00", "2026/03/03 12:00:01",
+                                          "2025/12/31 23:59:59"};
+        if (unusual)
+            dates.push_back("20000/01/01 00:00:00");
+        const std::vector<std::string> labels = {"Beta",  "beta",         "b",
+                                                 "B\x05", "       Image", "\xE9"};
+        const std::vector<std::string> names = {"a", "A", "ab", "aB", "a\x06b"};
+        std::mt19937 random(3);
+        std::vector<IndexEntry> entries;
+        for (int i = 0; i < 400; ++i)
+            entries.push_back({dates[random() % dates.size()], labels[random() % labels.size()],
+                               names[random() % names.size()]});
+        const auto joined = [](const IndexEntry& e) {
+            return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
+        };
+        std::vector<std::string> expected;
+        for (const IndexEntry& e : entries)
+            expected.push_back(joined(e));
+        std::stable_sort(
+            expected.begin(), expected.end(),
+            [](const std::string& a, const std::string& b) { return ICompare(a, b) < 0; });
 
-    SortIndexEntries(entries);
-    std::vector<std::string> sorted;
-    for (const IndexEntry& e : entries)
-        sorted.push_back(joined(e));
-    EXPECT_EQ(sorted, expected);
+        SortIndexEntries(entries);
+        std::vector<std::string> sorted;
+        for (const IndexEntry& e : entries)
+            sorted.push_back(joined(e));
+        EXPECT_EQ(sorted, expected);
+    }
 }
 
 TEST(CreateIndex, FileNamesKeepTheirCase)
