@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tessaloom {
 
@@ -43,6 +44,22 @@ struct LocalDateTime
 
 /// `t` in the process's local time zone (TZ).
 LocalDateTime ToLocalDateTime(std::time_t t);
+
+/// ToLocalDateTime for the many times of one folder, whose files come in bursts:
+/// once two times fall in the same hour, that hour is checked at both its ends,
+/// and where the zone's offset is the same there (no change of clocks, no leap
+/// second within it) its later times are converted by arithmetic instead of by
+/// the C library. Made for one run: the zone is taken as it is when an hour is
+/// checked.
+class LocalTimes
+{
+public:
+    LocalDateTime of(std::time_t t);
+
+private:
+    // Per hour seen: the offset in seconds once checked, or one of the marks.
+    std::unordered_map<std::int64_t, std::int64_t> m_hours;
+};
 
 /// Formats `dt` with a picture in the notation above; other characters are copied.
 std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view picture,
