@@ -199,18 +199,34 @@ LocalDateTime LocalTimes::of(std::time_t t)
     if (seconds < -kNear || seconds > kNear)
         return ToLocalDateTime(t);
     const std::int64_t hour = FloorDiv(seconds, kSecondsPerHour);
-    auto [at, fresh] = m_hours.try_emplace(hour, kSeenOnce);
-    if (fresh)
+    constexpr std::size_t kSlots = 4096;
+    if (m_hours.empty())
+        m_hours.assign(kSlots, Hour{INT64_MIN, kSeenOnce, {}});
+    Hour& at = m_hours[static_cast<std::size_t>(hour) % kSlots];
+    if (at.number != hour) {
+        at = {hour, kSeenOnce, {}};
         return ToLocalDateTime(t);
-    if (at->second == kSeenOnce) {
-        const auto start = static_cast<std::time_t>(hour * kSecondsPerHour);
-        const auto first = PlainOffsetAt(start);
-        const auto last = PlainOffsetAt(start + kSecondsPerHour - 1);
-        at->second = first && last && *first == *last ? *first : kUneven;
     }
-    if (at->second == kUneven)
+    const std::int64_t start = hour * kSecondsPerHour;
+    if (at.offset == kSeenOnce) {
+        const auto first = PlainOffsetAt(static_cast<std::time_t>(start));
+        const auto last = PlainOffsetAt(static_cast<std::time_t>(start + kSecondsPerHour - 1));
+        at.offset = first && last && *first == *last ? *first : kUneven;
+        if (at.offset != kUneven)
+            at.start = CivilTime(start + at.offset);
+    }
+    if (at.offset == kUneven)
         return ToLocalDateTime(t);
-    return CivilTime(seconds + at->second);
+    // Within the local day the hour starts in, only the clock moves on.
+    const std::int64_t inDay = at.start.hour * kSecondsPerHour + at.start.minute * 60 +
+                               at.start.second + (seconds - start);
+    if (inDay >= kSecondsPerDay)
+        return CivilTime(seconds + at.offset);
+    LocalDateTime dt = at.start;
+    dt.hour = static_cast<int>(inDay / kSecondsPerHour);
+    dt.minute = static_cast<int>(inDay % kSecondsPerHour / 60);
+    dt.second = static_cast<int>(inDay % 60);
+    return dt;
 }
 
 std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view picture,

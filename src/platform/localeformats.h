@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace tessaloom {
 
@@ -57,8 +57,15 @@ public:
     LocalDateTime of(std::time_t t);
 
 private:
-    // Per hour seen: the offset in seconds once checked, or one of the marks.
-    std::unordered_map<std::int64_t, std::int64_t> m_hours;
+    struct Hour
+    {
+        std::int64_t number;
+        std::int64_t offset; // in seconds once checked, else one of the marks
+        LocalDateTime start; // the local time at its start, once checked
+    };
+    // The hours seen, each in the slot of its number: a later hour in the same
+    // slot takes it over (half a year of hours fit side by side).
+    std::vector<Hour> m_hours;
 };
 
 /// Formats `dt` with a picture in the notation above; other characters are copied.
