@@ -5,6 +5,7 @@
 #include "platform/textcodec.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace tessaloom {
@@ -51,7 +52,7 @@ bool IsHexDigit(char c)
 // those that give a name another meaning in a web address: a scheme (":"), a query
 // or fragment ("?", "#"), a reference ("&"), a folder ("\" to some browsers),
 // markup ("<", ">").
-bool EncodedInLink(char c)
+constexpr bool EncodedInLink(char c)
 {
     const auto b = static_cast<unsigned char>(c);
     if (b < 0x20 || b == 0x7F)
@@ -124,9 +125,16 @@ void AppendLinkTarget(std::string& out, std::string_view fileName)
     // Runs of bytes that stay as they are go in at once: most names have none
     // to encode.
     std::size_t from = 0;
+    // Looked up by byte: names are most of a page's bytes.
+    static constexpr auto kEncoded = [] {
+        std::array<bool, 256> table{};
+        for (std::size_t b = 0; b < table.size(); ++b)
+            table[b] = EncodedInLink(static_cast<char>(b));
+        return table;
+    }();
     for (std::size_t i = 0; i < fileName.size(); ++i) {
         const char c = fileName[i];
-        if (!EncodedInLink(c))
+        if (!kEncoded[static_cast<unsigned char>(c)])
             continue;
         out.append(fileName, from, i - from);
         const auto b = static_cast<unsigned char>(c);
