@@ -224,6 +224,9 @@ void StatusForm::showFileReport(const FileReport& report)
     // The last file's texts stay for the rest of the run: no timer would come.
     const bool last = report.total > 0 && report.counter >= report.total;
     if (last || dueToShow()) {
+        // Nothing is kept back now: a timer left running would show a second set of
+        // texts a moment later, painting the window twice per interval.
+        m_showTimer.stop();
         m_filePending = false;
         // A title kept back belongs to the file before: it showed before this one.
         if (m_titlePending) {
@@ -264,8 +267,16 @@ void StatusForm::applyFileReport(const FileReport& report)
 
 void StatusForm::showWindowTitle(std::string_view percentText)
 {
+    // Reported for every file, but the percentage changes about a hundred times a
+    // run: an unchanged caption costs a comparison, not a conversion.
+    const bool minimized = isMinimized();
+    if (m_titleShown && minimized == m_titleMinimized && percentText == m_titlePercent)
+        return;
+    m_titleShown = true;
+    m_titleMinimized = minimized;
+    m_titlePercent.assign(percentText);
     setWindowTitle(
-        QString::fromStdString(ProgressWindowTitle(isMinimized(), ToDisplayUtf8(percentText))));
+        QString::fromStdString(ProgressWindowTitle(minimized, ToDisplayUtf8(percentText))));
 }
 
 void StatusForm::showTimedReport(const TimedReport& report)

@@ -91,6 +91,10 @@ private:
     std::string m_pendingTitle;
     bool m_titlePending = false;
     bool m_lastFileShown = false; // the run's last file report is on the labels
+    // What the caption was made from, so that an unchanged report leaves it alone.
+    std::string m_titlePercent;
+    bool m_titleMinimized = false;
+    bool m_titleShown = false;
 };
 
 /// The build run's progress listener: opens a `StatusForm` at the first report,
