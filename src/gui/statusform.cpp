@@ -1,5 +1,6 @@
 #include "gui/statusform.h"
 
+#include "gui/eventyield.h"
 #include "gui/programicon.h"
 #include "gui/userprompts.h"
 #include "gui/windowkit.h"
@@ -206,16 +207,27 @@ void StatusForm::open()
     setFilledBarWidth(0);
 }
 
+std::int64_t StatusForm::sinceShownMs() const
+{
+    return CoarseMilliseconds() - m_shownAtMs;
+}
+
+void StatusForm::markShown()
+{
+    m_shownAtMs = CoarseMilliseconds();
+    m_shownOnce = true;
+}
+
 bool StatusForm::dueToShow() const
 {
-    return !m_sinceShown.isValid() || m_sinceShown.elapsed() >= kReportInterval.count();
+    return !m_shownOnce || sinceShownMs() >= kReportInterval.count();
 }
 
 void StatusForm::keepUntilDue()
 {
     if (m_showTimer.isActive())
         return;
-    const auto left = kReportInterval.count() - m_sinceShown.elapsed();
+    const auto left = kReportInterval.count() - sinceShownMs();
     m_showTimer.start(static_cast<int>(std::max<qint64>(0, left)));
 }
 
@@ -262,7 +274,7 @@ void StatusForm::applyFileReport(const FileReport& report)
     m_lblFile->setText(QStringLiteral(" Name: ") + displayText(report.fileName));
     m_totalComplete->setText(displayText(report.percentText));
     m_lastFileShown = report.total > 0 && report.counter >= report.total;
-    m_sinceShown.start();
+    markShown();
 }
 
 void StatusForm::showWindowTitle(std::string_view percentText)
@@ -309,7 +321,7 @@ void StatusForm::showLastTitle(std::string_view text)
 void StatusForm::applyLastTitle(std::string_view text)
 {
     m_lblLastTitleFound->setText(displayText(text));
-    m_sinceShown.start();
+    markShown();
 }
 
 void StatusForm::showPendingReports()

@@ -330,7 +330,9 @@ private slots:
             }
         }
         const long long intervals = clock.elapsed() / kReportInterval.count();
-        QVERIFY2(shows <= intervals + 2,
+        // The window's clock moves by the system's tick: an interval may end a few
+        // milliseconds early.
+        QVERIFY2(shows <= intervals + intervals / 4 + 2,
                  qPrintable(QStringLiteral("%1 shows in %2 intervals").arg(shows).arg(intervals)));
         QVERIFY2(4 * shows >= intervals, qPrintable(QString::number(shows)));
     }
