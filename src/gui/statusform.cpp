@@ -310,6 +310,9 @@ void StatusForm::showLastTitle(std::string_view text)
 {
     if (m_lastFileShown || (!m_filePending && dueToShow())) {
         m_titlePending = false;
+        // As for a file report shown at once: nothing left for the timer to show.
+        if (!m_filePending)
+            m_showTimer.stop();
         applyLastTitle(text);
         return;
     }
