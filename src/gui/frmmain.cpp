@@ -204,8 +204,10 @@ void frmMain::fitCaptionFont()
         for (const Caption& c : captions) {
             QString shown = c.text;
             shown.remove(QLatin1Char('&'));
-            if (metrics.horizontalAdvance(shown) + c.extraPixels > TwipsToPixels(c.twips, dpi))
+            if (metrics.horizontalAdvance(shown) + c.extraPixels > TwipsToPixels(c.twips, dpi)) {
                 fits = false;
+                break; // one caption too wide settles this size
+            }
         }
         if (fits)
             break;

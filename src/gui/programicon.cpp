@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <array>
+#include <memory>
 
 // A resource file in a static library is not linked in unless something names
 // its initialiser, and Q_INIT_RESOURCE must be used outside any namespace.
@@ -52,11 +53,18 @@ QPixmap ProgramPicture(int size)
 
 QIcon ProgramIcon()
 {
-    EnsureResource();
-    QIcon icon;
-    for (int s : kSizes)
-        icon.addFile(ResourcePath(s), QSize(s, s));
-    return icon;
+    // Adding the files decodes every size; the program, its progress window and the
+    // search window all ask, so the icon is made once and shared. It goes before
+    // the application does: pictures must not outlive it.
+    static std::unique_ptr<QIcon> made;
+    if (!made) {
+        EnsureResource();
+        made = std::make_unique<QIcon>();
+        for (int s : kSizes)
+            made->addFile(ResourcePath(s), QSize(s, s));
+        qAddPostRoutine([] { made.reset(); });
+    }
+    return *made;
 }
 
 void SetProgramIdentity()

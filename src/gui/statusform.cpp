@@ -1,5 +1,6 @@
 #include "gui/statusform.h"
 
+#include "gui/eventyield.h"
 #include "gui/programicon.h"
 #include "gui/userprompts.h"
 #include "gui/windowkit.h"
@@ -206,16 +207,27 @@ void StatusForm::open()
     setFilledBarWidth(0);
 }
 
+std::int64_t StatusForm::sinceShownMs() const
+{
+    return CoarseMilliseconds() - m_shownAtMs;
+}
+
+void StatusForm::markShown()
+{
+    m_shownAtMs = CoarseMilliseconds();
+    m_shownOnce = true;
+}
+
 bool StatusForm::dueToShow() const
 {
-    return !m_sinceShown.isValid() || m_sinceShown.elapsed() >= kReportInterval.count();
+    return !m_shownOnce || sinceShownMs() >= kReportInterval.count();
 }
 
 void StatusForm::keepUntilDue()
 {
     if (m_showTimer.isActive())
         return;
-    const auto left = kReportInterval.count() - m_sinceShown.elapsed();
+    const auto left = kReportInterval.count() - sinceShownMs();
     m_showTimer.start(static_cast<int>(std::max<qint64>(0, left)));
 }
 
@@ -224,6 +236,9 @@ void StatusForm::showFileReport(const FileReport& report)
     // The last file's texts stay for the rest of the run: no timer would come.
     const bool last = report.total > 0 && report.counter >= report.total;
     if (last || dueToShow()) {
+        // Nothing is kept back now: a timer left running would show a second set of
+        // texts a moment later, painting the window twice per interval.
+        m_showTimer.stop();
         m_filePending = false;
         // A title kept back belongs to the file before: it showed before this one.
         if (m_titlePending) {
@@ -259,13 +274,21 @@ void StatusForm::applyFileReport(const FileReport& report)
     m_lblFile->setText(QStringLiteral(" Name: ") + displayText(report.fileName));
     m_totalComplete->setText(displayText(report.percentText));
     m_lastFileShown = report.total > 0 && report.counter >= report.total;
-    m_sinceShown.start();
+    markShown();
 }
 
 void StatusForm::showWindowTitle(std::string_view percentText)
 {
+    // Reported for every file, but the percentage changes about a hundred times a
+    // run: an unchanged caption costs a comparison, not a conversion.
+    const bool minimized = isMinimized();
+    if (m_titleShown && minimized == m_titleMinimized && percentText == m_titlePercent)
+        return;
+    m_titleShown = true;
+    m_titleMinimized = minimized;
+    m_titlePercent.assign(percentText);
     setWindowTitle(
-        QString::fromStdString(ProgressWindowTitle(isMinimized(), ToDisplayUtf8(percentText))));
+        QString::fromStdString(ProgressWindowTitle(minimized, ToDisplayUtf8(percentText))));
 }
 
 void StatusForm::showTimedReport(const TimedReport& report)
@@ -287,6 +310,9 @@ void StatusForm::showLastTitle(std::string_view text)
 {
     if (m_lastFileShown || (!m_filePending && dueToShow())) {
         m_titlePending = false;
+        // As for a file report shown at once: nothing left for the timer to show.
+        if (!m_filePending)
+            m_showTimer.stop();
         applyLastTitle(text);
         return;
     }
@@ -298,7 +324,7 @@ void StatusForm::showLastTitle(std::string_view text)
 void StatusForm::applyLastTitle(std::string_view text)
 {
     m_lblLastTitleFound->setText(displayText(text));
-    m_sinceShown.start();
+    markShown();
 }
 
 void StatusForm::showPendingReports()

@@ -2,11 +2,11 @@
 
 #include "indexer/indexbuild.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,6 +64,8 @@ private:
     void holdWidth();
     void setFilledBarWidth(int twips);
     void btnCancel_Click();
+    std::int64_t sinceShownMs() const;
+    void markShown();
     bool dueToShow() const;
     void applyFileReport(const FileReport& report);
     void applyLastTitle(std::string_view text);
@@ -84,13 +86,20 @@ private:
     QString m_pathText;    // lblPath's whole text; the label may show it shortened
     int m_filledWidth = 0; // twips
     bool m_holdingWidth = false;
-    QElapsedTimer m_sinceShown; // since per-file texts were last put on the labels
-    QTimer m_showTimer;         // shows the kept reports once the interval is up
+    // When per-file texts were last put on the labels (asked for every file, so on
+    // the cheap coarse clock).
+    std::int64_t m_shownAtMs = 0;
+    bool m_shownOnce = false;
+    QTimer m_showTimer; // shows the kept reports once the interval is up
     FileReport m_pendingFile;
     bool m_filePending = false;
     std::string m_pendingTitle;
     bool m_titlePending = false;
     bool m_lastFileShown = false; // the run's last file report is on the labels
+    // What the caption was made from, so that an unchanged report leaves it alone.
+    std::string m_titlePercent;
+    bool m_titleMinimized = false;
+    bool m_titleShown = false;
 };
 
 /// The build run's progress listener: opens a `StatusForm` at the first report,

@@ -5,6 +5,7 @@
 #include "shell/twips.h"
 #include "support/windowtest.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -147,6 +148,13 @@ private slots:
         listener.fileReport(reportOf(43, 100));
         listener.windowTitleReport("43% Complete");
         QCOMPARE(listener.form(), form); // minimised is not closed: no fresh window
+        QCOMPARE(form->windowTitle(), QStringLiteral("43% Complete"));
+        // The same percentage after a change of state still changes the caption.
+        form->showNormal();
+        listener.windowTitleReport("43% Complete");
+        QCOMPARE(form->windowTitle(), QStringLiteral("Tessaloom"));
+        form->showMinimized();
+        listener.windowTitleReport("43% Complete");
         QCOMPARE(form->windowTitle(), QStringLiteral("43% Complete"));
         form->showNormal();
         listener.windowTitleReport("44% Complete");
@@ -297,6 +305,36 @@ private slots:
 
         burst(52, 100);
         QVERIFY(shows(100)); // no event runs between the last file and the run's end
+    }
+
+    // A run reports every file and lets events run every few milliseconds; the
+    // labels take new texts about once per interval, not once from the report that
+    // came due and again from the timer a moment later.
+    void textsChangeAboutOncePerInterval()
+    {
+        StatusFormListener listener;
+        const YieldFn yield = ThrottledEventYield();
+        QElapsedTimer clock;
+        clock.start();
+        QString seen;
+        long long shows = 0;
+        for (long long k = 1; clock.elapsed() < 20 * kReportInterval.count(); ++k) {
+            yield();
+            listener.fileReport(reportOf(k, 1'000'000'000));
+            listener.lastTitleReport("Last Title Found:  t" + std::to_string(k));
+            yield();
+            const QString now = control<QLabel>(listener.form(), "lblFile")->text();
+            if (now != seen) {
+                seen = now;
+                ++shows;
+            }
+        }
+        const long long intervals = clock.elapsed() / kReportInterval.count();
+        // The window's clock moves by the system's tick: an interval may end a few
+        // milliseconds early.
+        QVERIFY2(shows <= intervals + intervals / 4 + 2,
+                 qPrintable(QStringLiteral("%1 shows in %2 intervals").arg(shows).arg(intervals)));
+        QVERIFY2(4 * shows >= intervals, qPrintable(QString::number(shows)));
     }
 
 private:
