@@ -31,11 +31,24 @@ fi
 "$program" &
 pid=$!
 window=
-for _ in $(seq 100); do
+# Up to half a minute: a sanitized build on a machine busy with other builds can
+# take more than ten seconds to show its first window.
+for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Tessaloom$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-[ -n "$window" ] || { echo "the main window did not appear"; kill "$pid"; exit 1; }
+if [ -z "$window" ]; then
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "the main window did not appear"
+    kill "$pid"
+  else
+    status=0
+    wait "$pid" || status=$?
+    echo "the program ended (status $status) before its main window appeared"
+  fi
+  exit 1
+fi
 # Without a window manager nobody gives the window the focus; the keys may also
 # arrive before the menu bar takes them, so try a few times.
 for _ in 1 2 3 4 5; do
