@@ -474,7 +474,7 @@ private:
 
     void addEntry(const std::string& name, std::string label, const CachedFileFacts& facts)
     {
-        m_entries.push_back({MakeDateKey(m_localTimes.of(facts.modified)), std::move(label), name});
+        m_entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), std::move(label), name});
         if (!m_record.isRecord)
             return;
         IndexEntry& entry = m_entries.back();
@@ -552,7 +552,6 @@ private:
     const std::string m_totalText;
 
     std::vector<IndexEntry> m_entries;
-    LocalTimes m_localTimes;
     std::string m_buffer;
     std::optional<records::ThumbnailFolder> m_thumbnails;
     // Declared after the thumbnail folder: its threads end before the folder goes.

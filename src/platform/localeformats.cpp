@@ -1,11 +1,9 @@
 #include "platform/localeformats.h"
 
 #include <charconv>
-#include <climits>
 #include <clocale>
 #include <cstring>
 #include <langinfo.h>
-#include <optional>
 
 namespace tessaloom {
 
@@ -135,97 +133,6 @@ LocalDateTime ToLocalDateTime(std::time_t t)
         dt.minute = tm.tm_min;
         dt.second = tm.tm_sec;
     }
-    return dt;
-}
-
-namespace {
-
-constexpr std::int64_t kSecondsPerHour = 3600;
-constexpr std::int64_t kSecondsPerDay = 86400;
-// Marks of LocalTimes' hours; offsets lie within a day either way.
-constexpr std::int64_t kSeenOnce = INT64_MIN;
-constexpr std::int64_t kUneven = INT64_MIN + 1;
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
-{
-    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
-}
-
-// The civil date and time `seconds` after 1970-01-01 00:00:00, in the proleptic
-// Gregorian calendar (days to year, month and day after H. Hinnant's algorithm).
-LocalDateTime CivilTime(std::int64_t seconds)
-{
-    const std::int64_t days = FloorDiv(seconds, kSecondsPerDay);
-    const std::int64_t inDay = seconds - days * kSecondsPerDay;
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = FloorDiv(z, 146097);
-    const std::int64_t dayOfEra = z - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t shifted = (5 * dayOfYear + 2) / 153; // March is 0
-    const std::int64_t month = shifted < 10 ? shifted + 3 : shifted - 9;
-    LocalDateTime dt;
-    dt.year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-    dt.month = static_cast<int>(month);
-    dt.day = static_cast<int>(dayOfYear - (153 * shifted + 2) / 5 + 1);
-    dt.hour = static_cast<int>(inDay / kSecondsPerHour);
-    dt.minute = static_cast<int>(inDay % kSecondsPerHour / 60);
-    dt.second = static_cast<int>(inDay % 60);
-    return dt;
-}
-
-// The zone's offset at `t` when the C library's time there is `t` shifted by it.
-std::optional<std::int64_t> PlainOffsetAt(std::time_t t)
-{
-    std::tm tm{};
-    if (!::localtime_r(&t, &tm))
-        return std::nullopt;
-    const std::int64_t offset = tm.tm_gmtoff;
-    const LocalDateTime expected{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                                 tm.tm_hour,        tm.tm_min,     tm.tm_sec};
-    if (CivilTime(static_cast<std::int64_t>(t) + offset) != expected)
-        return std::nullopt;
-    return offset;
-}
-
-} // namespace
-
-LocalDateTime LocalTimes::of(std::time_t t)
-{
-    const auto seconds = static_cast<std::int64_t>(t);
-    // Far from any file's time the hour's ends could leave the type's range.
-    constexpr std::int64_t kNear = std::int64_t{1} << 50;
-    if (seconds < -kNear || seconds > kNear)
-        return ToLocalDateTime(t);
-    const std::int64_t hour = FloorDiv(seconds, kSecondsPerHour);
-    constexpr std::size_t kSlots = 4096;
-    if (m_hours.empty())
-        m_hours.assign(kSlots, Hour{INT64_MIN, kSeenOnce, {}});
-    Hour& at = m_hours[static_cast<std::size_t>(hour) % kSlots];
-    if (at.number != hour) {
-        at = {hour, kSeenOnce, {}};
-        return ToLocalDateTime(t);
-    }
-    const std::int64_t start = hour * kSecondsPerHour;
-    if (at.offset == kSeenOnce) {
-        const auto first = PlainOffsetAt(static_cast<std::time_t>(start));
-        const auto last = PlainOffsetAt(static_cast<std::time_t>(start + kSecondsPerHour - 1));
-        at.offset = first && last && *first == *last ? *first : kUneven;
-        if (at.offset != kUneven)
-            at.start = CivilTime(start + at.offset);
-    }
-    if (at.offset == kUneven)
-        return ToLocalDateTime(t);
-    // Within the local day the hour starts in, only the clock moves on.
-    const std::int64_t inDay = at.start.hour * kSecondsPerHour + at.start.minute * 60 +
-                               at.start.second + (seconds - start);
-    if (inDay >= kSecondsPerDay)
-        return CivilTime(seconds + at.offset);
-    LocalDateTime dt = at.start;
-    dt.hour = static_cast<int>(inDay / kSecondsPerHour);
-    dt.minute = static_cast<int>(inDay % kSecondsPerHour / 60);
-    dt.second = static_cast<int>(inDay % 60);
     return dt;
 }
 

@@ -4,7 +4,6 @@
 #include <ctime>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tessaloom {
 
@@ -44,29 +43,6 @@ struct LocalDateTime
 
 /// `t` in the process's local time zone (TZ).
 LocalDateTime ToLocalDateTime(std::time_t t);
-
-/// ToLocalDateTime for the many times of one folder, whose files come in bursts:
-/// once two times fall in the same hour, that hour is checked at both its ends,
-/// and where the zone's offset is the same there (no change of clocks, no leap
-/// second within it) its later times are converted by arithmetic instead of by
-/// the C library. Made for one run: the zone is taken as it is when an hour is
-/// checked.
-class LocalTimes
-{
-public:
-    LocalDateTime of(std::time_t t);
-
-private:
-    struct Hour
-    {
-        std::int64_t number;
-        std::int64_t offset; // in seconds once checked, else one of the marks
-        LocalDateTime start; // the local time at its start, once checked
-    };
-    // The hours seen, each in the slot of its number: a later hour in the same
-    // slot takes it over (half a year of hours fit side by side).
-    std::vector<Hour> m_hours;
-};
 
 /// Formats `dt` with a picture in the notation above; other characters are copied.
 std::string FormatDateTimePicture(const LocalDateTime& dt, std::string_view picture,
