@@ -6,7 +6,6 @@
 #include "indexer/records/thumbnailfolder.h"
 #include "indexer/records/thumbnailqueue.h"
 #include "platform/filedescriptor.h"
-#include "platform/keysort.h"
 #include "platform/replacealltext.h"
 #include "platform/textcodec.h"
 
@@ -136,7 +135,7 @@ namespace {
 // shared buffer, and its index in the list.
 struct SortKey
 {
-    std::uint64_t key; // the date
+    std::uint64_t date;
     std::size_t offset;
     std::size_t length;
     std::size_t index;
@@ -211,8 +210,14 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
         const IndexEntry& e = entries[i];
         return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
     };
-    // The texts compared from `from` on, then as they are, then by place.
-    const auto textLess = [&](const SortKey& a, const SortKey& b, std::size_t from) {
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        // Two usual keys of the same date share their first 19 bytes.
+        std::size_t from = 0;
+        if (a.date != kUnusualDate && b.date != kUnusualDate) {
+            if (a.date != b.date)
+                return a.date < b.date;
+            from = kDateKeyChars;
+        }
         const int c = all.substr(a.offset + from, a.length - from)
                           .compare(all.substr(b.offset + from, b.length - from));
         if (c != 0)
@@ -223,22 +228,7 @@ void SortIndexEntries(std::vector<IndexEntry>& entries)
         if (rawA != rawB)
             return rawA < rawB;
         return a.index < b.index; // as a stable sort leaves equal texts
-    };
-    const bool allUsual = std::none_of(keys.begin(), keys.end(),
-                                       [](const SortKey& k) { return k.key == kUnusualDate; });
-    if (allUsual) {
-        // Two usual keys of the same date share their first 19 bytes.
-        SortByKey(keys, [&](const SortKey& a, const SortKey& b) {
-            return textLess(a, b, kDateKeyChars);
-        });
-    } else {
-        std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-            if (a.key != kUnusualDate && b.key != kUnusualDate && a.key != b.key)
-                return a.key < b.key;
-            const bool sameUsualDate = a.key == b.key && a.key != kUnusualDate;
-            return textLess(a, b, sameUsualDate ? kDateKeyChars : 0);
-        });
-    }
+    });
     ApplyOrder(entries, keys);
 }
 

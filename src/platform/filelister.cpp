@@ -1,6 +1,5 @@
 #include "platform/filelister.h"
 
-#include "platform/keysort.h"
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
 
@@ -40,14 +39,16 @@ void SortNamesForDisplay(std::vector<std::string>& names)
     // when the keys are equal.
     struct Item
     {
-        std::uint64_t key; // the folded prefix
+        std::uint64_t prefix;
         std::size_t index;
     };
     std::vector<Item> items;
     items.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
         items.push_back({FoldedPrefix(names[i]), i});
-    SortByKey(items, [&names](const Item& a, const Item& b) {
+    std::sort(items.begin(), items.end(), [&names](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
         return ICompare(names[a.index], names[b.index]) < 0;
     });
     std::vector<std::string> sorted;
