@@ -439,7 +439,10 @@ private:
         Examination exam = ExamineCachedFile(
             m_folderFd, name, kIndexDocumentName, m_buffer, m_request.yield, &facts,
             m_thumbnails ? &m_record : nullptr, m_thumbnails ? pictureKept : PictureKeptFn());
-        if (m_thumbnails && facts.opened)
+        // Kept from the folder's first record on, since only a folder with records
+        // stores them: most hold records from their first file, or none at all,
+        // and a file before the first one is only examined again next time.
+        if (m_thumbnails && facts.opened && (m_anyRecord || m_record.isRecord))
             m_results.put(name, {records::IdentityOf(facts.status), exam, m_record.isRecord,
                                  m_record.chromiumSparseData,
                                  m_record.pictureKept || !m_record.picture.empty(), m_record.url});

@@ -99,6 +99,8 @@ void FreshResults::put(std::string_view name, ExaminedFile result)
     if (name.size() > kMaxText || result.examination.label.size() > kMaxText ||
         result.url.size() > kMaxText)
         return;
+    if (m_results.empty())
+        m_results.reserve(m_expected);
     m_results.emplace_back(name, std::move(result));
 }
 

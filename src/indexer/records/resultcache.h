@@ -71,7 +71,8 @@ private:
 class FreshResults
 {
 public:
-    explicit FreshResults(std::size_t expected = 0) { m_results.reserve(expected); }
+    /// Room for `expected` results is made at the first.
+    explicit FreshResults(std::size_t expected = 0) : m_expected(expected) {}
     /// Keeps `result`, unless its texts are too long to be worth a place. A build
     /// puts each name once, from its list of files, which outlives this.
     void put(std::string_view name, ExaminedFile result);
@@ -79,6 +80,7 @@ public:
     std::string serialize() const;
 
 private:
+    std::size_t m_expected;
     std::vector<std::pair<std::string_view, ExaminedFile>> m_results;
 };
 
