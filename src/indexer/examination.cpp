@@ -306,11 +306,19 @@ Examination ExamineContent(std::string_view fileName, std::string_view content,
         return result;
     }
 
+    // A script is labelled by its kind, and its title only decides whether the
+    // byte test counts: without a byte that fires it, there is nothing to search.
+    const bool script = IEndsWith(fileName, ".js");
+    if (script && !BinaryTestFires(content)) {
+        CallYield(yield);
+        result.label = kJavaScriptLabel;
+        return result;
+    }
     result.label = FindTitleIn(content, yield);
     if (result.label.empty())
         result.binaryMark = BinaryTestFires(content);
     CallYield(yield);
-    if (IEndsWith(fileName, ".js"))
+    if (script)
         result.label = kJavaScriptLabel;
     if (result.label.empty())
         result.label = result.binaryMark ? kUntitledBinaryLabel : kUntitledLabel;

@@ -130,6 +130,10 @@ TEST(ExamineContent, KindByName)
     EXPECT_EQ(Examine("menu.js", "<title>t</title>").label, kJavaScriptLabel);
     EXPECT_EQ(Examine("menu.js", "<title>t</title>").kind, FileKind::Other);
     EXPECT_EQ(Examine("menu.js", Jfif()).label, kImageLabel);
+    // A script's byte test counts unless it has a title.
+    EXPECT_TRUE(Examine("menu.js", "\xE9 var x;").binaryMark);
+    EXPECT_FALSE(Examine("menu.js", "<title>t</title>\xE9").binaryMark);
+    EXPECT_FALSE(Examine("menu.js", "var x = '<h1>';").binaryMark);
     EXPECT_EQ(Examine("clip.rams", "").kind, FileKind::Other);
 }
 
