@@ -9,6 +9,13 @@
 # XDG homes, so the real xdg-open path is taken.
 # Exit 77 (skipped) when xvfb-run, xdotool or xdg-open is missing.
 set -euo pipefail
+
+# A display number to start looking from, at random: xvfb-run -a only sees the
+# lock files of its own /tmp, and a test suite running at the same time in another
+# root (a clean-machine check) would otherwise take the same number.
+display_to_try() {
+  echo $(( $(od -An -N2 -tu2 /dev/urandom) % 900 + 100 ))
+}
 program=$1
 for tool in xvfb-run xdotool xdg-open; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -49,7 +56,7 @@ BROWSER
   TSL_E2E_INNER=1 TSL_E2E_WORK=$work HOME=$work/home XDG_DATA_HOME=$work/data \
     XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run \
     XDG_CURRENT_DESKTOP= DESKTOP_SESSION= BROWSER= \
-    xvfb-run -a -s '-screen 0 1280x800x24' "$0" "$program" || status=$?
+    xvfb-run -a -n "$(display_to_try)" -s '-screen 0 1280x800x24' "$0" "$program" || status=$?
   fail() { echo "FAIL: $*"; keep=1; echo "(kept $work)"; exit 1; }
   [ $status = 0 ] || fail "driving the program failed"
 

@@ -4,6 +4,13 @@
 # keyboard (Alt+F, X) and checks that it saved its settings and placement on the
 # way out. Exit 77 (skipped) when xvfb-run or xdotool is missing.
 set -eu
+
+# A display number to start looking from, at random: xvfb-run -a only sees the
+# lock files of its own /tmp, and a test suite running at the same time in another
+# root (a clean-machine check) would otherwise take the same number.
+display_to_try() {
+  echo $(( $(od -An -N2 -tu2 /dev/urandom) % 900 + 100 ))
+}
 program=$1
 command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run missing: skipped"; exit 77; }
 command -v xdotool >/dev/null 2>&1 || { echo "xdotool missing: skipped"; exit 77; }
@@ -19,7 +26,7 @@ if [ "${TSL_SMOKE_INNER:-0}" != 1 ]; then
     "$work/cache" >"$work/data/Tessaloom/TSL.INI"
   : >"$work/data/Tessaloom/folders.dat"
   TSL_SMOKE_INNER=1 HOME=$work XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache \
-    XDG_RUNTIME_DIR=$work/run xvfb-run -a -s '-screen 0 1280x800x24' "$0" "$program"
+    XDG_RUNTIME_DIR=$work/run xvfb-run -a -n "$(display_to_try)" -s '-screen 0 1280x800x24' "$0" "$program"
   ini=$work/data/Tessaloom/TSL.INI
   grep -q '^Tessaloom=[-0-9]\{32\}' "$ini" || { echo "no placement record:"; cat "$ini"; exit 1; }
   grep -q "^Directory=$work/cache" "$ini" || { echo "no directory:"; cat "$ini"; exit 1; }
