@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <dlfcn.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tessaloom::cli {
@@ -34,9 +33,8 @@ void* OpenModule(std::string& error)
     for (unsigned i = 0; i < paths->dls_cnt; ++i) {
         const std::string path =
             std::string(paths->dls_serpath[i].dls_name) + "/" + kThumbnailsModuleName;
-        if (::access(path.c_str(), R_OK) == 0)
-            if (void* module = ::dlopen(path.c_str(), kFlags))
-                return module;
+        if (void* module = ::dlopen(path.c_str(), kFlags))
+            return module;
     }
     return nullptr;
 }

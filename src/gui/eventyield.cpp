@@ -1,18 +1,13 @@
 #include "gui/eventyield.h"
 
+#include "platform/coarseclock.h"
+
 #include <QCoreApplication>
 
-#include <ctime>
+#include <cstdint>
 #include <memory>
 
 namespace tessaloom::gui {
-
-std::int64_t CoarseMilliseconds()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
 
 YieldFn ThrottledEventYield(std::chrono::milliseconds interval)
 {

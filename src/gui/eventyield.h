@@ -3,7 +3,6 @@
 #include "platform/callbacks.h"
 
 #include <chrono>
-#include <cstdint>
 
 // Long work (the index build, the drive search) runs on the user-interface thread
 // and lets window events run through the core's yield callback.
@@ -13,12 +12,6 @@ namespace tessaloom::gui {
 /// takes a Cancel click at once, rarely enough not to cost a run over many small
 /// files its speed.
 inline constexpr std::chrono::milliseconds kEventInterval{5};
-
-/// Milliseconds on a monotonic clock that costs a few nanoseconds to read but moves
-/// only at the system's tick (a few milliseconds): for throttles that are asked
-/// several times per file, where a precise clock read would be a noticeable part of
-/// a small file's cost. Only differences between two readings mean anything.
-std::int64_t CoarseMilliseconds();
 
 /// A yield callback that processes pending window events when at least `interval`
 /// has passed since it last did (and at its first call), and otherwise returns at once.

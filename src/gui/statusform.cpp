@@ -1,11 +1,11 @@
 #include "gui/statusform.h"
 
-#include "gui/eventyield.h"
 #include "gui/programicon.h"
 #include "gui/userprompts.h"
 #include "gui/windowkit.h"
 #include "gui/windowops.h"
 #include "indexer/progressbar.h"
+#include "platform/coarseclock.h"
 #include "platform/textcodec.h"
 #include "shell/twips.h"
 
