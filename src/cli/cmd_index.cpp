@@ -55,7 +55,7 @@ public:
         // Redraw at most every 64 files: a terminal is much slower than the run.
         if (report.counter % 64 != 1 && report.counter != report.total)
             return;
-        m_err << "\r\033[K" << report.percentText << "  " << TerminalText(report.readingText)
+        m_err << "\r\033[K" << report.percentText() << "  " << TerminalText(report.readingText())
               << std::flush;
         m_drawn = true;
     }

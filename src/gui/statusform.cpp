@@ -251,17 +251,15 @@ void StatusForm::showFileReport(const FileReport& report)
     // Assigned field by field, so that the kept texts reuse their storage.
     m_pendingFile.counter = report.counter;
     m_pendingFile.total = report.total;
-    m_pendingFile.readingText.assign(report.readingText);
     m_pendingFile.folderText.assign(report.folderText);
     m_pendingFile.fileName.assign(report.fileName);
-    m_pendingFile.percentText.assign(report.percentText);
     m_filePending = true;
     keepUntilDue();
 }
 
 void StatusForm::applyFileReport(const FileReport& report)
 {
-    m_readingEntry->setText(displayText(report.readingText));
+    m_readingEntry->setText(displayText(report.readingText()));
     const QString path = displayText(report.folderText);
     if (path != m_pathText) {
         // Long folders would run past the window: show their end, keep the whole
@@ -272,7 +270,7 @@ void StatusForm::applyFileReport(const FileReport& report)
         m_lblPath->setToolTip(path);
     }
     m_lblFile->setText(QStringLiteral(" Name: ") + displayText(report.fileName));
-    m_totalComplete->setText(displayText(report.percentText));
+    m_totalComplete->setText(displayText(report.percentText()));
     m_lastFileShown = report.total > 0 && report.counter >= report.total;
     markShown();
 }

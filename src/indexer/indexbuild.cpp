@@ -85,15 +85,29 @@ std::string FolderText(const std::string& folder)
     return text;
 }
 
-std::string PercentText(long long counter, long long total)
+long long PercentOf(long long counter, long long total)
 {
     // The division in double precision, cut to its integer part: 29 of 100 gives 28.
-    const auto percent =
-        static_cast<long long>(static_cast<double>(counter) / static_cast<double>(total) * 100.0);
+    return static_cast<long long>(static_cast<double>(counter) / static_cast<double>(total) *
+                                  100.0);
+}
+
+std::string PercentText(long long percent)
+{
     return std::to_string(percent) + "% Complete";
 }
 
 } // namespace
+
+std::string FileReport::readingText() const
+{
+    return "Reading File: " + std::to_string(counter) + " of " + std::to_string(total);
+}
+
+std::string FileReport::percentText() const
+{
+    return PercentText(PercentOf(counter, total));
+}
 
 std::string ProgressWindowTitle(bool minimised, std::string_view percentText)
 {
@@ -322,8 +336,7 @@ public:
         : m_request(request), m_options(request.options), m_listener(listener),
           m_folderFd(folderFd),
           m_clock(request.clock ? request.clock : [] { return std::time(nullptr); }),
-          m_total(static_cast<long long>(request.fileNames.size())),
-          m_totalText(" of " + std::to_string(m_total))
+          m_total(static_cast<long long>(request.fileNames.size()))
     {
         m_entries.reserve(request.fileNames.size());
         // Pictures inside records are stored where the page can draw them.
@@ -363,13 +376,15 @@ private:
     {
         ++m_counter;
         m_report.counter = m_counter;
-        m_report.readingText.assign("Reading File: ");
-        m_report.readingText += std::to_string(m_counter);
-        m_report.readingText += m_totalText;
         m_report.fileName.assign(name);
-        m_report.percentText = PercentText(m_counter, m_total);
         m_listener.fileReport(m_report);
-        m_listener.windowTitleReport(m_report.percentText);
+        // The percentage changes about a hundred times a run, not at every file.
+        const long long percent = PercentOf(m_counter, m_total);
+        if (percent != m_percent) {
+            m_percent = percent;
+            m_percentText = PercentText(percent);
+        }
+        m_listener.windowTitleReport(m_percentText);
 
         const auto second = static_cast<int>(m_clock() % 60);
         if (second != m_lastRefreshSecond) {
@@ -542,7 +557,6 @@ private:
     const int m_folderFd;
     const ClockFn m_clock;
     const long long m_total;
-    const std::string m_totalText;
 
     std::vector<IndexEntry> m_entries;
     std::string m_buffer;
@@ -563,6 +577,8 @@ private:
     int m_binaryFiltered = 0;
     int m_lastRefreshSecond = 0;
     long long m_counter = 0;
+    long long m_percent = -1;
+    std::string m_percentText;
     // The report and the last-title text are reused from file to file, so that
     // their texts keep their storage: the run sends two reports per file.
     FileReport m_report;

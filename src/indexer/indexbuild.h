@@ -29,10 +29,12 @@ struct FileReport
 {
     long long counter = 0; // 1-based number of the file
     long long total = 0;
-    std::string readingText; // "Reading File: 3 of 10"
-    std::string folderText;  // blanks shown as "_", long folders cut to "..." + last 99
+    std::string folderText; // blanks shown as "_", long folders cut to "..." + last 99
     std::string fileName;
-    std::string percentText; // "30% Complete"
+
+    // Made only when shown: most reports of a run are never shown.
+    std::string readingText() const; // "Reading File: 3 of 10"
+    std::string percentText() const; // "30% Complete"
 };
 
 /// Sent at most once per clock second.

@@ -63,10 +63,8 @@ FileReport reportOf(long long counter, long long total)
     FileReport r;
     r.counter = counter;
     r.total = total;
-    r.readingText = "Reading File: " + std::to_string(counter) + " of " + std::to_string(total);
     r.folderText = "/tmp/cache";
     r.fileName = "f_" + std::to_string(counter);
-    r.percentText = std::to_string(counter * 100 / total) + "% Complete";
     return r;
 }
 
@@ -240,8 +238,8 @@ private slots:
     void textsFitTheirLabels()
     {
         StatusFormListener listener;
-        FileReport report = reportOf(32767, 32767);
-        report.readingText = "Reading File: 32,767 of 32,767";
+        // Counts wider than any folder of a real cache.
+        FileReport report = reportOf(9999999, 9999999);
         report.folderText = "..." + std::string(99, 'W');
         listener.fileReport(report);
         listener.timedReport({1.0, 32767, 32767});
@@ -274,10 +272,11 @@ private slots:
         const auto shows = [&](long long k) {
             StatusForm* form = listener.form();
             const FileReport r = reportOf(k, 100);
-            return control<QLabel>(form, "ReadingEntry")->text().toStdString() == r.readingText &&
+            return control<QLabel>(form, "ReadingEntry")->text().toStdString() == r.readingText() &&
                    control<QLabel>(form, "lblFile")->text().toStdString() ==
                        " Name: " + r.fileName &&
-                   control<QLabel>(form, "TotalComplete")->text().toStdString() == r.percentText &&
+                   control<QLabel>(form, "TotalComplete")->text().toStdString() ==
+                       r.percentText() &&
                    control<QLabel>(form, "lblLastTitleFound")->text().toStdString() ==
                        "Last Title Found:  t" + std::to_string(k);
         };

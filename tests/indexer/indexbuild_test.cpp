@@ -220,10 +220,10 @@ TEST(CreateIndex, ProgressReports)
     request.folder = dir.path().string();
     CreateIndex(request, listener);
     ASSERT_EQ(listener.files.size(), 100u);
-    EXPECT_EQ(listener.files[0].readingText, "Reading File: 1 of 100");
-    EXPECT_EQ(listener.files[0].percentText, "1% Complete");
-    EXPECT_EQ(listener.files[28].percentText, "28% Complete"); // 29 of 100
-    EXPECT_EQ(listener.files[99].percentText, "100% Complete");
+    EXPECT_EQ(listener.files[0].readingText(), "Reading File: 1 of 100");
+    EXPECT_EQ(listener.files[0].percentText(), "1% Complete");
+    EXPECT_EQ(listener.files[28].percentText(), "28% Complete"); // 29 of 100
+    EXPECT_EQ(listener.files[99].percentText(), "100% Complete");
     EXPECT_EQ(listener.titles[28], "28% Complete");
     EXPECT_EQ(listener.files[5].fileName, "f1005");
     // A fixed clock at second 0: no timed report is due at all.
