@@ -59,6 +59,7 @@ private:
     // Keeps the first failure (later ones follow from it) and returns it.
     Error fail(std::string_view what, int err);
     Result<void> flush();
+    void startWriteback(std::size_t bytes);
     Result<void> nameUnnamedFile();
 
     std::filesystem::path m_target;
@@ -67,6 +68,7 @@ private:
     FileDescriptor m_folder;      // m_path's folder
     std::string m_tempName;       // named temporary file in m_folder, if any
     std::string m_buffer;
+    std::size_t m_written = 0; // bytes in the temporary file
     std::optional<Error> m_error;
     FileDescriptor m_fd;
 };
