@@ -155,34 +155,6 @@ struct SortKey
     std::size_t index;
 };
 
-// The entries' lower-cased texts, side by side in `folded`, and their keys.
-std::vector<SortKey> FoldedSortKeys(const std::vector<IndexEntry>& entries, std::string& folded)
-{
-    std::size_t total = 0;
-    for (const IndexEntry& e : entries)
-        total += e.dateKey.size() + e.label.size() + e.fileName.size() + 2;
-    folded.assign(total, '\0');
-    char* out = folded.data();
-    std::vector<SortKey> keys;
-    keys.reserve(entries.size());
-    // A plain transform, which the compiler turns into vector code.
-    const auto putLowered = [&out](std::string_view text) {
-        out = std::transform(text.begin(), text.end(), out, [](char c) { return AsciiLower(c); });
-    };
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const IndexEntry& e = entries[i];
-        const auto offset = static_cast<std::size_t>(out - folded.data());
-        putLowered(e.dateKey);
-        *out++ = '\x06';
-        putLowered(e.label);
-        *out++ = '\x06';
-        putLowered(e.fileName);
-        keys.push_back({DateNumber(e.dateKey), offset,
-                        static_cast<std::size_t>(out - folded.data()) - offset, i});
-    }
-    return keys;
-}
-
 // Puts the entries in the keys' order in place, cycle by cycle: a second vector of
 // entries would be megabytes of fresh memory for a large folder.
 void ApplyOrder(std::vector<IndexEntry>& entries, const std::vector<SortKey>& keys)
@@ -208,42 +180,87 @@ void ApplyOrder(std::vector<IndexEntry>& entries, const std::vector<SortKey>& ke
     }
 }
 
+// Each entry sorts as one text: date key, code 6, label, code 6, file name, compared
+// as ICompare does (lower-cased bytes, then length, then the bytes themselves). The
+// lower-cased texts are made once, side by side in one buffer, and the sort moves
+// small records instead of strings. A usual date key is compared as a number first:
+// the texts are then compared from behind it.
+class EntrySortKeys
+{
+public:
+    void reserve(std::size_t entries)
+    {
+        m_keys.reserve(entries);
+        m_folded.reserve(entries * kTypicalFoldedBytes);
+    }
+
+    // Best called as each entry is made, while its texts are still in the
+    // processor's cache.
+    void add(const IndexEntry& e)
+    {
+        const std::size_t offset = m_folded.size();
+        m_folded.resize(offset + e.dateKey.size() + e.label.size() + e.fileName.size() + 2);
+        char* out = m_folded.data() + offset;
+        // A plain transform, which the compiler turns into vector code.
+        const auto putLowered = [&out](std::string_view text) {
+            out =
+                std::transform(text.begin(), text.end(), out, [](char c) { return AsciiLower(c); });
+        };
+        putLowered(e.dateKey);
+        *out++ = '\x06';
+        putLowered(e.label);
+        *out++ = '\x06';
+        putLowered(e.fileName);
+        m_keys.push_back({DateNumber(e.dateKey), offset, m_folded.size() - offset, m_keys.size()});
+    }
+
+    // Sorts the entries the keys were added for, in the same order.
+    void apply(std::vector<IndexEntry>& entries)
+    {
+        const std::string_view all = m_folded;
+        const auto raw = [&entries](std::size_t i) {
+            const IndexEntry& e = entries[i];
+            return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
+        };
+        std::sort(m_keys.begin(), m_keys.end(), [&](const SortKey& a, const SortKey& b) {
+            // Two usual keys of the same date share their first 19 bytes.
+            std::size_t from = 0;
+            if (a.date != kUnusualDate && b.date != kUnusualDate) {
+                if (a.date != b.date)
+                    return a.date < b.date;
+                from = kDateKeyChars;
+            }
+            const int c = all.substr(a.offset + from, a.length - from)
+                              .compare(all.substr(b.offset + from, b.length - from));
+            if (c != 0)
+                return c < 0;
+            // Equal lower-cased texts are rare: the raw ones are made only for them.
+            const std::string rawA = raw(a.index);
+            const std::string rawB = raw(b.index);
+            if (rawA != rawB)
+                return rawA < rawB;
+            return a.index < b.index; // as a stable sort leaves equal texts
+        });
+        ApplyOrder(entries, m_keys);
+    }
+
+private:
+    // A date key, a short title or kind label and a cache file's name.
+    static constexpr std::size_t kTypicalFoldedBytes = 64;
+
+    std::vector<SortKey> m_keys;
+    std::string m_folded;
+};
+
 } // namespace
 
 void SortIndexEntries(std::vector<IndexEntry>& entries)
 {
-    // Each entry sorts as one text: date key, code 6, label, code 6, file name,
-    // compared as ICompare does (lower-cased bytes, then length, then the bytes
-    // themselves). The lower-cased texts are made once, side by side in one buffer,
-    // and the sort moves small records instead of strings. A usual date key is
-    // compared as a number first: the texts are then compared from behind it.
-    std::string folded;
-    std::vector<SortKey> keys = FoldedSortKeys(entries, folded);
-    const std::string_view all = folded;
-    const auto raw = [&entries](std::size_t i) {
-        const IndexEntry& e = entries[i];
-        return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
-    };
-    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-        // Two usual keys of the same date share their first 19 bytes.
-        std::size_t from = 0;
-        if (a.date != kUnusualDate && b.date != kUnusualDate) {
-            if (a.date != b.date)
-                return a.date < b.date;
-            from = kDateKeyChars;
-        }
-        const int c = all.substr(a.offset + from, a.length - from)
-                          .compare(all.substr(b.offset + from, b.length - from));
-        if (c != 0)
-            return c < 0;
-        // Equal lower-cased texts are rare: the raw ones are made only for them.
-        const std::string rawA = raw(a.index);
-        const std::string rawB = raw(b.index);
-        if (rawA != rawB)
-            return rawA < rawB;
-        return a.index < b.index; // as a stable sort leaves equal texts
-    });
-    ApplyOrder(entries, keys);
+    EntrySortKeys keys;
+    keys.reserve(entries.size());
+    for (const IndexEntry& e : entries)
+        keys.add(e);
+    keys.apply(entries);
 }
 
 namespace {
@@ -339,6 +356,7 @@ public:
           m_total(static_cast<long long>(request.fileNames.size()))
     {
         m_entries.reserve(request.fileNames.size());
+        m_sortKeys.reserve(request.fileNames.size());
         // Pictures inside records are stored where the page can draw them.
         if (request.readRecords) {
             m_thumbnails.emplace(request.cacheHome, request.folder);
@@ -483,6 +501,8 @@ private:
     void addEntry(const std::string& name, std::string label, const CachedFileFacts& facts)
     {
         m_entries.push_back({MakeDateKey(ToLocalDateTime(facts.modified)), std::move(label), name});
+        // Only the date, label and name sort, and they stay as they are now.
+        m_sortKeys.add(m_entries.back());
         if (!m_record.isRecord)
             return;
         IndexEntry& entry = m_entries.back();
@@ -505,7 +525,7 @@ private:
     {
         if (m_pictures)
             m_pictures->storeFinished(SIZE_MAX);
-        SortIndexEntries(m_entries);
+        m_sortKeys.apply(m_entries);
         IndexDocumentHeader header;
         header.folder = m_request.folder;
         header.pattern = m_request.pattern;
@@ -559,6 +579,7 @@ private:
     const long long m_total;
 
     std::vector<IndexEntry> m_entries;
+    EntrySortKeys m_sortKeys;
     std::string m_buffer;
     std::optional<records::ThumbnailFolder> m_thumbnails;
     // Declared after the thumbnail folder: its threads end before the folder goes.
