@@ -10,6 +10,7 @@
 #include "platform/textcodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -222,7 +223,7 @@ public:
             const IndexEntry& e = entries[i];
             return e.dateKey + '\x06' + e.label + '\x06' + e.fileName;
         };
-        std::sort(m_keys.begin(), m_keys.end(), [&](const SortKey& a, const SortKey& b) {
+        const auto before = [&](const SortKey& a, const SortKey& b) {
             // Two usual keys of the same date share their first 19 bytes.
             std::size_t from = 0;
             if (a.date != kUnusualDate && b.date != kUnusualDate) {
@@ -240,13 +241,59 @@ public:
             if (rawA != rawB)
                 return rawA < rawB;
             return a.index < b.index; // as a stable sort leaves equal texts
-        });
+        };
+        const bool allUsual = std::none_of(m_keys.begin(), m_keys.end(),
+                                           [](const SortKey& k) { return k.date == kUnusualDate; });
+        if (!allUsual) {
+            // An unusual key compares by its text with every other.
+            std::sort(m_keys.begin(), m_keys.end(), before);
+        } else {
+            // Most dates differ: ordered by the numbers alone first, the texts
+            // decide only among the few keys of one second.
+            sortByDate();
+            for (auto run = m_keys.begin(); run != m_keys.end();) {
+                const auto runEnd = std::find_if(
+                    run + 1, m_keys.end(), [&](const SortKey& k) { return k.date != run->date; });
+                if (runEnd - run > 1)
+                    std::sort(run, runEnd, before);
+                run = runEnd;
+            }
+        }
         ApplyOrder(entries, m_keys);
     }
 
 private:
     // A date key, a short title or kind label and a cache file's name.
     static constexpr std::size_t kTypicalFoldedBytes = 64;
+    static constexpr unsigned kDigitBits = 11;
+
+    // Orders the keys by date, digit by digit from the lowest; keys of one date
+    // keep their order.
+    void sortByDate()
+    {
+        if (m_keys.size() < 2)
+            return;
+        const auto [low, high] =
+            std::minmax_element(m_keys.begin(), m_keys.end(),
+                                [](const SortKey& a, const SortKey& b) { return a.date < b.date; });
+        const std::uint64_t base = low->date;
+        const std::uint64_t range = high->date - base;
+        std::vector<SortKey> other(m_keys.size());
+        for (unsigned shift = 0; shift < 64 && (range >> shift) != 0; shift += kDigitBits) {
+            std::array<std::size_t, (1U << kDigitBits) + 1> starts{};
+            const auto digit = [&](const SortKey& k) {
+                return static_cast<std::size_t>(((k.date - base) >> shift) &
+                                                ((1U << kDigitBits) - 1));
+            };
+            for (const SortKey& k : m_keys)
+                ++starts[digit(k) + 1];
+            for (std::size_t d = 1; d < starts.size(); ++d)
+                starts[d] += starts[d - 1];
+            for (const SortKey& k : m_keys)
+                other[starts[digit(k)]++] = k;
+            m_keys.swap(other);
+        }
+    }
 
     std::vector<SortKey> m_keys;
     std::string m_folded;

@@ -168,12 +168,18 @@ TEST(CreateIndex, OrderByDateThenLabelThenName)
 // and where a key of another shape (a year past 9999) sorts among the usual ones.
 TEST(SortIndexEntries, OrderOfTheJoinedTexts)
 {
-    for (const bool unusual : {false, true}) {
-        SCOPED_TRACE(unusual);
+    // A few dates shared by many entries; one key of another shape among them; and
+    // dates from many years, which differ in every digit of their number.
+    for (const int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
         std::vector<std::string> dates = {"2026/03/03 12:00:00", "2026/03/03 12:00:01",
                                           "2025/12/31 23:59:59"};
-        if (unusual)
+        if (mode == 1)
             dates.push_back("20000/01/01 00:00:00");
+        for (int year = 1990; mode == 2 && year < 2040; ++year) {
+            for (const char* rest : {"/01/01 00:00:00", "/12/31 23:59:59", "/06/15 08:30:07"})
+                dates.push_back(std::to_string(year) + rest);
+        }
         const std::vector<std::string> labels = {"Beta",  "beta",         "b",
                                                  "B\x05", "       Image", "\xE9"};
         const std::vector<std::string> names = {"a", "A", "ab", "aB", "a\x06b"};
