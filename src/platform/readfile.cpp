@@ -68,7 +68,14 @@ OpenedFile OpenFileForReading(const std::filesystem::path& path, FinalLink link)
 
 OpenedFile OpenFolderEntryForReading(int folderFd, const char* name)
 {
-    FileDescriptor fd(::openat(folderFd, name, kReadFlags | O_NOFOLLOW));
+    // Looking at a cache must not write to the disk: the first reading of the day
+    // would otherwise give every file a new access time, an inode each to write
+    // back. Only a file's owner may ask for that; another user's file opens as it
+    // always did.
+    int opened = ::openat(folderFd, name, kReadFlags | O_NOFOLLOW | O_NOATIME);
+    if (opened < 0 && errno == EPERM)
+        opened = ::openat(folderFd, name, kReadFlags | O_NOFOLLOW);
+    FileDescriptor fd(opened);
     if (!fd) // a link (ELOOP), or gone, or unreadable: the careful way sorts them out
         return OpenFileForReading(folderFd, name, FinalLink::Follow);
     OpenedFile file;

@@ -62,7 +62,8 @@ OpenedFile OpenFileForReading(const std::filesystem::path& path,
 /// that way and goes through OpenFileForReading instead. What opens at once and is
 /// not a regular file is closed unread: a FIFO opens without blocking, a socket
 /// does not open, and a device node cannot be placed in a folder without privilege.
-/// Meant for the many files of a folder that was just listed.
+/// Meant for the many files of a folder that was just listed. Reading through it
+/// leaves the access times of the user's own files as they were.
 OpenedFile OpenFolderEntryForReading(int folderFd, const char* name);
 
 /// A reason the user can read: "not a regular file" or the system's text for error.

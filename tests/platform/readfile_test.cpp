@@ -1,10 +1,13 @@
 #include "platform/readfile.h"
+#include "support/childprocess.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -130,6 +133,41 @@ TEST(OpenFileForReading, NeverOpensAFifoToLookAtIt)
     // The watch itself works: a real open is seen.
     const FileDescriptor real(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     EXPECT_GT(::read(watcher.get(), events, sizeof events), 0);
+}
+
+// Reading a cache must not write to it: a plain read renews an access time older
+// than a day. Only the owner may keep it, so another user's file is read as before.
+TEST(OpenFolderEntryForReading, LeavesAccessTimesAndStillReadsOtherUsersFiles)
+{
+    TestDir dir;
+    const std::string content = "<title>x</title>";
+    const auto file = dir.createFile("page", content);
+    const std::time_t longAgo = test::UtcTime(2020, 1, 1, 0, 0, 0);
+    const timespec times[2] = {{longAgo, 0}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const auto readEntry = [&dir] {
+        const FileDescriptor folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const OpenedFile entry = OpenFolderEntryForReading(folder.get(), "page");
+        if (!entry.fd)
+            return "not opened: " + std::string(std::strerror(entry.error));
+        char bytes[64];
+        const ssize_t n = ReadSome(entry.fd.get(), bytes, sizeof bytes);
+        return std::string(bytes, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    };
+    EXPECT_EQ(readEntry(), content);
+    struct stat after
+    {
+    };
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_atime, longAgo);
+
+    if (!test::RunningAsRoot())
+        return; // no other user to read as
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    const std::optional<std::string> asOther = test::RunInChild(
+        [&] { return test::DropRootPrivileges() ? readEntry() : std::string("still root"); });
+    EXPECT_EQ(asOther, content);
 }
 
 TEST(ReadFull, CountsUpToTheEndAndFailsOnAFailedRead)
