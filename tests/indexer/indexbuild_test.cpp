@@ -1,6 +1,7 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
+#include "platform/filedescriptor.h"
 #include "platform/filelister.h"
 #include "platform/textcodec.h"
 #include "support/childprocess.h"
@@ -10,8 +11,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -298,6 +301,51 @@ TEST(CreateIndex, CancelThenKeepOrDiscard)
     // "!ndex.htm" is file 1 and skipped; f0 and f1 are listed, f2 is not examined.
     EXPECT_EQ(LinkedNames(dir / "!ndex.htm"), (std::vector<std::string>{"f0", "f1"}));
     EXPECT_EQ(keep.lastTitles.size(), 3u);
+}
+
+// A folder whose files the system's cache no longer holds, as a disk's files are
+// after a while, is read ahead on threads: the page is the one built from memory,
+// and a cancel stops the threads with the run.
+TEST(CreateIndex, AFolderReadFromTheDiskGivesThePageOfOneInMemory)
+{
+    TestDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) {
+        names.push_back("f" + std::to_string(1000 + i));
+        dir.createFile(names.back(),
+                       "<title>t" + std::to_string(i % 7) + "</title>" + std::string(5000, 'x'),
+                       UtcTime(2026, 1, 1) + i % 50);
+    }
+    // Dropped as a file system with a disk drops clean pages; false where it cannot.
+    const auto dropFromMemory = [&] {
+        for (const std::string& name : names) {
+            const FileDescriptor fd(::open((dir / name).c_str(), O_RDONLY | O_CLOEXEC));
+            if (::fsync(fd.get()) != 0 || ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED))
+                return false;
+        }
+        const FileDescriptor last(::open((dir / names.back()).c_str(), O_RDONLY | O_CLOEXEC));
+        char byte = 0;
+        iovec piece{&byte, 1};
+        return ::preadv2(last.get(), &piece, 1, 0, RWF_NOWAIT) < 0 && errno == EAGAIN;
+    };
+    RecordingListener first;
+    ASSERT_EQ(CreateIndex(RequestFor(dir), first).status, IndexStatus::Written);
+    RecordingListener fromMemory;
+    ASSERT_EQ(CreateIndex(RequestFor(dir), fromMemory).status, IndexStatus::Written);
+    const std::string page = ReadWholeFile(dir / "!ndex.htm");
+    if (!dropFromMemory())
+        GTEST_SKIP() << "this file system keeps its files in memory";
+
+    RecordingListener fromDisk;
+    ASSERT_EQ(CreateIndex(RequestFor(dir), fromDisk).status, IndexStatus::Written);
+    EXPECT_EQ(ReadWholeFile(dir / "!ndex.htm"), page);
+    EXPECT_EQ(fromDisk.lastTitles, fromMemory.lastTitles);
+
+    ASSERT_TRUE(dropFromMemory());
+    RecordingListener cancelled;
+    cancelled.cancelAt = 40;
+    EXPECT_EQ(CreateIndex(RequestFor(dir), cancelled).status, IndexStatus::Cancelled);
+    EXPECT_EQ(ReadWholeFile(dir / "!ndex.htm"), page);
 }
 
 TEST(CreateIndex, UnreadableAndVanishedFiles)

@@ -1,0 +1,110 @@
+#include "platform/filedescriptor.h"
+#include "platform/readahead.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tessaloom {
+namespace {
+
+using test::TestDir;
+
+// Waits, within a generous bound, until `done` holds.
+template <class Fn> bool Eventually(Fn done)
+{
+    for (int i = 0; i < 2000 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+// The threads stay within the window past the caller, read each file once, never
+// one the caller has come to, and stop with the list.
+TEST(ReadAhead, ReadsEachFileOnceWithinTheWindowPastTheCaller)
+{
+    constexpr std::size_t kCount = 100;
+    constexpr std::size_t kWindow = 8;
+    std::mutex mutex;
+    std::map<std::size_t, int> warmed;
+    std::size_t callerAt = 3;
+    bool outsideWindow = false;
+    {
+        ReadAhead ahead(
+            kCount, callerAt,
+            [&](std::size_t index) {
+                const std::lock_guard lock(mutex);
+                ++warmed[index];
+                outsideWindow = outsideWindow || index <= callerAt || index > callerAt + kWindow;
+            },
+            3, kWindow);
+        // Every file from the first place on up to `last`: none is still on its way.
+        const auto warmedUpTo = [&](std::size_t last) {
+            const std::lock_guard lock(mutex);
+            return warmed.size() == last - 3;
+        };
+        for (; callerAt < kCount; callerAt += 5) {
+            {
+                const std::lock_guard lock(mutex);
+                ahead.reached(callerAt);
+            }
+            ASSERT_TRUE(Eventually([&] {
+                return warmedUpTo(std::min(callerAt + kWindow, kCount - 1));
+            })) << callerAt;
+        }
+    }
+    EXPECT_FALSE(outsideWindow);
+    EXPECT_EQ(warmed.size(), kCount - 4); // all past the caller's first place
+    for (const auto& [index, times] : warmed)
+        EXPECT_EQ(times, 1) << index;
+}
+
+// Only a folder read from the disk is read ahead. Its pages are dropped the way a
+// file system with a disk can drop them; where it cannot (a folder in memory), the
+// cold half is not asked.
+TEST(ReadAhead, TellsAFolderOnTheDiskFromOneInMemoryAndReadsItIn)
+{
+    TestDir dir;
+    std::vector<std::string> names = {"link", "fifo", "empty"};
+    std::filesystem::create_symlink("/dev/zero", dir / "link");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    dir.createFile("empty");
+    for (int i = 0; i < 20; ++i) {
+        names.push_back("f" + std::to_string(i));
+        dir.createFile(names.back(), std::string(20'000, 'x'));
+    }
+    const FileDescriptor folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_FALSE(FolderLooksUncached(folder.get(), names, 16)) << "just written";
+    EXPECT_FALSE(FolderLooksUncached(folder.get(), {"link", "fifo", "empty"}, 16));
+
+    const auto cached = [&](const std::string& name) {
+        const FileDescriptor fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_CLOEXEC));
+        char byte = 0;
+        iovec piece{&byte, 1};
+        return ::preadv2(fd.get(), &piece, 1, 0, RWF_NOWAIT) == 1;
+    };
+    for (std::size_t i = 3; i < names.size(); ++i) {
+        const FileDescriptor fd(::openat(folder.get(), names[i].c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_EQ(::fsync(fd.get()), 0);
+        ASSERT_EQ(::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED), 0);
+    }
+    if (cached(names.back()))
+        GTEST_SKIP() << "this file system keeps its files in memory";
+    EXPECT_TRUE(FolderLooksUncached(folder.get(), names, 16));
+
+    // Links, FIFOs and empty files are passed over without waiting; files are read.
+    const ReadAhead::WarmFn warm = ReadFolderEntries(folder.get(), names, 100'000);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        warm(i);
+    for (std::size_t i = 3; i < names.size(); ++i)
+        EXPECT_TRUE(cached(names[i])) << names[i];
+}
+
+} // namespace
+} // namespace tessaloom
