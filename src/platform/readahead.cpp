@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -32,8 +33,13 @@ ReadAhead::ReadAhead(std::size_t count, std::size_t from, WarmFn warm, unsigned 
                      std::size_t window)
     : m_count(count), m_window(window), m_warm(std::move(warm)), m_reached(from), m_next(from + 1)
 {
-    for (unsigned i = 0; i < threads; ++i)
-        m_threads.emplace_back([this] { work(); });
+    for (unsigned i = 0; i < threads; ++i) {
+        try {
+            m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break; // out of threads: fewer only read less ahead
+        }
+    }
 }
 
 ReadAhead::~ReadAhead()

@@ -1,5 +1,6 @@
 #include "platform/filedescriptor.h"
 #include "platform/readahead.h"
+#include "support/childprocess.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <thread>
@@ -63,6 +65,25 @@ TEST(ReadAhead, ReadsEachFileOnceWithinTheWindowPastTheCaller)
     EXPECT_EQ(warmed.size(), kCount - 4); // all past the caller's first place
     for (const auto& [index, times] : warmed)
         EXPECT_EQ(times, 1) << index;
+}
+
+// A process that may start no more threads reads nothing ahead, and goes on.
+TEST(ReadAhead, WithoutThreadsToStartReadsNothingAhead)
+{
+    if (!test::RunningAsRoot())
+        GTEST_SKIP() << "needs a user of its own whose thread count can be held";
+    const std::optional<std::string> outcome = test::RunInChild([] {
+        const rlimit none{0, 0};
+        if (!test::DropRootPrivileges() || ::setrlimit(RLIMIT_NPROC, &none) != 0)
+            return std::string("cannot limit");
+        std::size_t warmed = 0;
+        {
+            ReadAhead ahead(100, 0, [&warmed](std::size_t) { ++warmed; });
+            ahead.reached(50);
+        }
+        return "warmed " + std::to_string(warmed);
+    });
+    EXPECT_EQ(outcome, "warmed 0");
 }
 
 // Only a folder read from the disk is read ahead. Its pages are dropped the way a
