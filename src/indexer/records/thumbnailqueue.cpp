@@ -1,14 +1,20 @@
 #include "indexer/records/thumbnailqueue.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace tessaloom::records {
 
 ThumbnailQueue::ThumbnailQueue(PictureScaler& scaler, unsigned threads, std::size_t maxBytes)
     : m_scaler(scaler), m_maxBytes(maxBytes), m_maxJobs(4 * std::max(threads, 1u))
 {
-    for (unsigned i = 0; i < std::max(threads, 1u); ++i)
-        m_threads.emplace_back([this] { work(); });
+    for (unsigned i = 0; i < std::max(threads, 1u); ++i) {
+        try {
+            m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            break; // out of threads: see takeFinished
+        }
+    }
 }
 
 ThumbnailQueue::~ThumbnailQueue()
@@ -47,6 +53,16 @@ void ThumbnailQueue::push(Job job)
 std::optional<ThumbnailQueue::Job> ThumbnailQueue::takeFinished(bool wait)
 {
     std::unique_lock lock(m_mutex);
+    if (wait && m_threads.empty() && !m_entries.empty() && m_started == 0) {
+        // No thread could be started: the caller makes the thumbnail it waits for.
+        Entry& entry = m_entries.front();
+        m_started = 1;
+        lock.unlock();
+        std::optional<Thumbnail> made = m_scaler.makeThumbnail(entry.job.picture);
+        lock.lock();
+        entry.job.thumbnail = std::move(made);
+        entry.done = true;
+    }
     if (wait)
         m_changed.wait(lock, [this] { return m_entries.empty() || m_entries.front().done; });
     if (m_entries.empty() || !m_entries.front().done)
