@@ -1,33 +1,13 @@
 #include "platform/readahead.h"
 
-#include "platform/filedescriptor.h"
+#include "platform/readfile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace tessaloom {
-
-namespace {
-
-// As the examination opens a listed name: a link, a FIFO or a device is never read.
-FileDescriptor OpenEntry(int folderFd, const std::string& name, struct stat& info)
-{
-    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW;
-    int fd = ::openat(folderFd, name.c_str(), kFlags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) // another user's file
-        fd = ::openat(folderFd, name.c_str(), kFlags);
-    FileDescriptor opened(fd);
-    if (opened && (::fstat(opened.get(), &info) != 0 || !S_ISREG(info.st_mode)))
-        opened.reset();
-    return opened;
-}
-
-} // namespace
 
 ReadAhead::ReadAhead(std::size_t count, std::size_t from, WarmFn warm, unsigned threads,
                      std::size_t window)
@@ -86,25 +66,14 @@ ReadAhead::WarmFn ReadFolderEntries(int folderFd, const std::vector<std::string>
 {
     return [folderFd, &names, bytes](std::size_t index) {
         thread_local std::vector<char> buffer;
-        struct stat info
-        {
-        };
-        const FileDescriptor fd = OpenEntry(folderFd, names[index], info);
-        if (!fd)
+        const OpenedFile file = OpenFolderEntryForReading(folderFd, names[index].c_str());
+        if (!file.fd)
             return;
         const auto want = static_cast<std::size_t>(
-            std::min<off_t>(std::max<off_t>(info.st_size, 0), static_cast<off_t>(bytes)));
+            std::min<off_t>(std::max<off_t>(file.info.st_size, 0), static_cast<off_t>(bytes)));
         buffer.resize(std::max(buffer.size(), want));
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t n =
-                ::pread(fd.get(), buffer.data() + got, want - got, static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
+        // Only the system's cache keeps what is read.
+        ReadWhatArrives(file.fd.get(), buffer.data(), want);
     };
 }
 
@@ -116,16 +85,13 @@ bool FolderLooksUncached(int folderFd, const std::vector<std::string>& names, st
     // ahead.
     const std::size_t tries = std::min(names.size(), probe * 4);
     for (std::size_t i = 0; i < tries && looked < probe; ++i) {
-        struct stat info
-        {
-        };
-        const FileDescriptor fd = OpenEntry(folderFd, names[i], info);
-        if (!fd || info.st_size <= 0)
+        const OpenedFile file = OpenFolderEntryForReading(folderFd, names[i].c_str());
+        if (!file.fd || file.info.st_size <= 0)
             continue;
         char byte = 0;
         iovec piece{&byte, 1};
         // Reads only what the cache holds: "would block" is a file on the disk.
-        if (::preadv2(fd.get(), &piece, 1, 0, RWF_NOWAIT) < 0) {
+        if (::preadv2(file.fd.get(), &piece, 1, 0, RWF_NOWAIT) < 0) {
             if (errno != EAGAIN)
                 return false; // this file system cannot tell
             ++uncached;

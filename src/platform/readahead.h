@@ -50,9 +50,9 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-/// A WarmFn that opens `names[index]` in `folderFd` as the examination does (never
-/// through a link, without waiting on a FIFO, without renewing access times) and
-/// reads up to `bytes` of a regular file. `names` must outlive the ReadAhead.
+/// A WarmFn that opens `names[index]` in `folderFd` as the examination does
+/// (OpenFolderEntryForReading) and reads up to `bytes` of a regular file. `names`
+/// must outlive the ReadAhead.
 ReadAhead::WarmFn ReadFolderEntries(int folderFd, const std::vector<std::string>& names,
                                     std::size_t bytes);
 

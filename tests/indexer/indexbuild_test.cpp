@@ -1,7 +1,6 @@
 #include "indexer/indexbuild.h"
 
 #include "indexer/examination.h"
-#include "platform/filedescriptor.h"
 #include "platform/filelister.h"
 #include "platform/textcodec.h"
 #include "support/childprocess.h"
@@ -11,10 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tessaloom {
@@ -309,31 +306,19 @@ TEST(CreateIndex, CancelThenKeepOrDiscard)
 TEST(CreateIndex, AFolderReadFromTheDiskGivesThePageOfOneInMemory)
 {
     TestDir dir;
-    std::vector<std::string> names;
+    std::vector<std::filesystem::path> files;
     for (int i = 0; i < 300; ++i) {
-        names.push_back("f" + std::to_string(1000 + i));
-        dir.createFile(names.back(),
-                       "<title>t" + std::to_string(i % 7) + "</title>" + std::string(5000, 'x'),
-                       UtcTime(2026, 1, 1) + i % 50);
+        files.push_back(
+            dir.createFile("f" + std::to_string(1000 + i),
+                           "<title>t" + std::to_string(i % 7) + "</title>" + std::string(5000, 'x'),
+                           UtcTime(2026, 1, 1) + i % 50));
     }
-    // Dropped as a file system with a disk drops clean pages; false where it cannot.
-    const auto dropFromMemory = [&] {
-        for (const std::string& name : names) {
-            const FileDescriptor fd(::open((dir / name).c_str(), O_RDONLY | O_CLOEXEC));
-            if (::fsync(fd.get()) != 0 || ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED))
-                return false;
-        }
-        const FileDescriptor last(::open((dir / names.back()).c_str(), O_RDONLY | O_CLOEXEC));
-        char byte = 0;
-        iovec piece{&byte, 1};
-        return ::preadv2(last.get(), &piece, 1, 0, RWF_NOWAIT) < 0 && errno == EAGAIN;
-    };
     RecordingListener first;
     ASSERT_EQ(CreateIndex(RequestFor(dir), first).status, IndexStatus::Written);
     RecordingListener fromMemory;
     ASSERT_EQ(CreateIndex(RequestFor(dir), fromMemory).status, IndexStatus::Written);
     const std::string page = ReadWholeFile(dir / "!ndex.htm");
-    if (!dropFromMemory())
+    if (!test::DropFromSystemCache(files))
         GTEST_SKIP() << "this file system keeps its files in memory";
 
     RecordingListener fromDisk;
@@ -341,7 +326,7 @@ TEST(CreateIndex, AFolderReadFromTheDiskGivesThePageOfOneInMemory)
     EXPECT_EQ(ReadWholeFile(dir / "!ndex.htm"), page);
     EXPECT_EQ(fromDisk.lastTitles, fromMemory.lastTitles);
 
-    ASSERT_TRUE(dropFromMemory());
+    ASSERT_TRUE(test::DropFromSystemCache(files));
     RecordingListener cancelled;
     cancelled.cancelAt = 40;
     EXPECT_EQ(CreateIndex(RequestFor(dir), cancelled).status, IndexStatus::Cancelled);

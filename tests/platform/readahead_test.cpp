@@ -8,9 +8,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <map>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,8 +71,7 @@ TEST(ReadAhead, WithoutThreadsToStartReadsNothingAhead)
     if (!test::RunningAsRoot())
         GTEST_SKIP() << "needs a user of its own whose thread count can be held";
     const std::optional<std::string> outcome = test::RunInChild([] {
-        const rlimit none{0, 0};
-        if (!test::DropRootPrivileges() || ::setrlimit(RLIMIT_NPROC, &none) != 0)
+        if (!test::DropRootAndThreads())
             return std::string("cannot limit");
         std::size_t warmed = 0;
         {
@@ -104,18 +101,10 @@ TEST(ReadAhead, TellsAFolderOnTheDiskFromOneInMemoryAndReadsItIn)
     EXPECT_FALSE(FolderLooksUncached(folder.get(), names, 16)) << "just written";
     EXPECT_FALSE(FolderLooksUncached(folder.get(), {"link", "fifo", "empty"}, 16));
 
-    const auto cached = [&](const std::string& name) {
-        const FileDescriptor fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_CLOEXEC));
-        char byte = 0;
-        iovec piece{&byte, 1};
-        return ::preadv2(fd.get(), &piece, 1, 0, RWF_NOWAIT) == 1;
-    };
-    for (std::size_t i = 3; i < names.size(); ++i) {
-        const FileDescriptor fd(::openat(folder.get(), names[i].c_str(), O_RDONLY | O_CLOEXEC));
-        ASSERT_EQ(::fsync(fd.get()), 0);
-        ASSERT_EQ(::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED), 0);
-    }
-    if (cached(names.back()))
+    std::vector<std::filesystem::path> files;
+    for (std::size_t i = 3; i < names.size(); ++i)
+        files.push_back(dir / names[i]);
+    if (!test::DropFromSystemCache(files))
         GTEST_SKIP() << "this file system keeps its files in memory";
     EXPECT_TRUE(FolderLooksUncached(folder.get(), names, 16));
 
@@ -123,8 +112,8 @@ TEST(ReadAhead, TellsAFolderOnTheDiskFromOneInMemoryAndReadsItIn)
     const ReadAhead::WarmFn warm = ReadFolderEntries(folder.get(), names, 100'000);
     for (std::size_t i = 0; i < names.size(); ++i)
         warm(i);
-    for (std::size_t i = 3; i < names.size(); ++i)
-        EXPECT_TRUE(cached(names[i])) << names[i];
+    for (const auto& file : files)
+        EXPECT_TRUE(test::InSystemCache(file)) << file;
 }
 
 } // namespace

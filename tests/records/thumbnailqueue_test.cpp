@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 namespace tessaloom::records {
 namespace {
 
@@ -39,8 +37,7 @@ TEST(ThumbnailQueue, HandsBackInOrderWithOrWithoutThreads)
     if (!test::RunningAsRoot())
         return; // no user of its own whose threads can be held to none
     const std::optional<std::string> limited = test::RunInChild([&] {
-        const rlimit none{0, 0};
-        if (!test::DropRootPrivileges() || ::setrlimit(RLIMIT_NPROC, &none) != 0)
+        if (!test::DropRootAndThreads())
             return std::string("cannot limit");
         return run();
     });

@@ -1,6 +1,7 @@
 #include "support/childprocess.h"
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +53,12 @@ bool DropRootPrivileges()
     constexpr gid_t kNogroup = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setresgid(kNogroup, kNogroup, kNogroup) == 0 &&
            ::setresuid(kNobody, kNobody, kNobody) == 0 && ::geteuid() == kNobody;
+}
+
+bool DropRootAndThreads()
+{
+    const rlimit none{0, 0};
+    return DropRootPrivileges() && ::setrlimit(RLIMIT_NPROC, &none) == 0;
 }
 
 } // namespace tessaloom::test

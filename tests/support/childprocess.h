@@ -15,4 +15,8 @@ std::optional<std::string> RunInChild(const std::function<std::string()>& body);
 /// that is not possible.
 bool DropRootPrivileges();
 
+/// DropRootPrivileges, and then no thread may be started any more. False when
+/// either is not possible.
+bool DropRootAndThreads();
+
 } // namespace tessaloom::test

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -84,6 +85,32 @@ std::time_t UtcTime(int year, int month, int day, int hour, int minute, int seco
 bool RunningAsRoot()
 {
     return ::geteuid() == 0;
+}
+
+bool InSystemCache(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    char byte = 0;
+    iovec piece{&byte, 1};
+    // Reads only what the cache holds: "would block" is a byte on the disk.
+    const bool cached = fd >= 0 && ::preadv2(fd, &piece, 1, 0, RWF_NOWAIT) == 1;
+    if (fd >= 0)
+        ::close(fd);
+    return cached;
+}
+
+bool DropFromSystemCache(const std::vector<std::filesystem::path>& files)
+{
+    for (const auto& file : files) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool dropped =
+            fd >= 0 && ::fsync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!dropped)
+            return false;
+    }
+    return files.empty() || !InSystemCache(files.back());
 }
 
 bool LockFolder(const std::filesystem::path& folder, bool locked)

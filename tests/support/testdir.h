@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaloom::test {
 
@@ -38,6 +39,13 @@ std::time_t UtcTime(int year, int month, int day, int hour = 0, int minute = 0, 
 
 /// True when the tests run with the power to ignore file permissions (root).
 bool RunningAsRoot();
+
+/// Drops the files' pages from the system's cache, as a file system with a disk
+/// drops clean pages. False where it cannot (a file system in memory).
+bool DropFromSystemCache(const std::vector<std::filesystem::path>& files);
+
+/// True when the first byte of `file` is in the system's cache.
+bool InSystemCache(const std::filesystem::path& file);
 
 /// Makes a folder refuse changes, also to root: read-only permissions for an
 /// ordinary user, the immutable attribute for root. False when neither can be had.

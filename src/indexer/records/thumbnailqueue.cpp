@@ -55,13 +55,7 @@ std::optional<ThumbnailQueue::Job> ThumbnailQueue::takeFinished(bool wait)
     std::unique_lock lock(m_mutex);
     if (wait && m_threads.empty() && !m_entries.empty() && m_started == 0) {
         // No thread could be started: the caller makes the thumbnail it waits for.
-        Entry& entry = m_entries.front();
-        m_started = 1;
-        lock.unlock();
-        std::optional<Thumbnail> made = m_scaler.makeThumbnail(entry.job.picture);
-        lock.lock();
-        entry.job.thumbnail = std::move(made);
-        entry.done = true;
+        makeNext(lock);
     }
     if (wait)
         m_changed.wait(lock, [this] { return m_entries.empty() || m_entries.front().done; });
@@ -87,16 +81,21 @@ void ThumbnailQueue::work()
         m_changed.wait(lock, [this] { return m_stopping || m_started < m_entries.size(); });
         if (m_stopping)
             return;
-        // A deque keeps its elements in place while others come and go at its ends,
-        // and the front is taken only once done.
-        Entry& entry = m_entries[m_started++];
-        lock.unlock();
-        std::optional<Thumbnail> made = m_scaler.makeThumbnail(entry.job.picture);
-        lock.lock();
-        entry.job.thumbnail = std::move(made);
-        entry.done = true;
+        makeNext(lock);
         m_changed.notify_all();
     }
+}
+
+void ThumbnailQueue::makeNext(std::unique_lock<std::mutex>& lock)
+{
+    // A deque keeps its elements in place while others come and go at its ends,
+    // and the front is taken only once done.
+    Entry& entry = m_entries[m_started++];
+    lock.unlock();
+    std::optional<Thumbnail> made = m_scaler.makeThumbnail(entry.job.picture);
+    lock.lock();
+    entry.job.thumbnail = std::move(made);
+    entry.done = true;
 }
 
 } // namespace tessaloom::records

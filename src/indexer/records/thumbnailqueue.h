@@ -52,6 +52,8 @@ private:
         bool done = false;
     };
     void work();
+    // Makes the thumbnail of the first job no thread has taken, unlocked meanwhile.
+    void makeNext(std::unique_lock<std::mutex>& lock);
 
     PictureScaler& m_scaler;
     const std::size_t m_maxBytes;
