@@ -30,6 +30,23 @@ std::uint64_t FoldedPrefix(std::string_view name)
     return key;
 }
 
+// At least as many entries as the folder likely holds, from its size: no fewer
+// than 16 bytes each on the usual file systems. Growing a list of names twenty
+// thousand long by doubling copies it over and over into fresh memory, where room
+// reserved and never used costs nothing. Capped, as the size of a folder that once
+// held millions of names stays large.
+std::size_t LikelyEntryCount(int dfd)
+{
+    constexpr std::size_t kMinEntryBytes = 16;
+    constexpr std::size_t kMostReserved = std::size_t{1} << 18;
+    struct stat st
+    {
+    };
+    if (::fstat(dfd, &st) != 0 || st.st_size <= 0)
+        return 0;
+    return std::min(static_cast<std::size_t>(st.st_size) / kMinEntryBytes, kMostReserved);
+}
+
 } // namespace
 
 void SortNamesForDisplay(std::vector<std::string>& names)
@@ -51,11 +68,24 @@ void SortNamesForDisplay(std::vector<std::string>& names)
             return a.prefix < b.prefix;
         return ICompare(names[a.index], names[b.index]) < 0;
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(names.size());
-    for (const Item& item : items)
-        sorted.push_back(std::move(names[item.index]));
-    names = std::move(sorted);
+    // Moved into place cycle by cycle, each place marked done by its own index: a
+    // second vector of names would be fresh memory as large as the list.
+    for (std::size_t start = 0; start < items.size(); ++start) {
+        if (items[start].index == start)
+            continue;
+        std::string held = std::move(names[start]);
+        std::size_t at = start;
+        for (;;) {
+            const std::size_t from = items[at].index;
+            items[at].index = at;
+            if (from == start) {
+                names[at] = std::move(held);
+                break;
+            }
+            names[at] = std::move(names[from]);
+            at = from;
+        }
+    }
 }
 
 Result<std::vector<std::string>> ListMatchingFiles(const std::filesystem::path& folder,
@@ -66,6 +96,7 @@ Result<std::vector<std::string>> ListMatchingFiles(const std::filesystem::path& 
     if (!dir)
         return SystemError(errno, folder.string());
     const int dfd = ::dirfd(dir);
+    names.reserve(LikelyEntryCount(dfd));
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
