@@ -268,8 +268,10 @@ public:
     }
 
 private:
-    // A date key, a short title or kind label and a cache file's name.
-    static constexpr std::size_t kTypicalFoldedBytes = 64;
+    // A date key, a title of up to 90 characters or a kind label, and a cache
+    // file's name: room reserved and never used costs nothing, while outgrowing it
+    // copies the whole buffer into fresh memory.
+    static constexpr std::size_t kTypicalFoldedBytes = 160;
     static constexpr unsigned kDigitBits = 11;
 
     // Orders the keys by date, digit by digit from the lowest; keys of one date
@@ -423,8 +425,13 @@ public:
 
     IndexOutcome run()
     {
-        std::size_t index = 0;
-        for (const std::string& name : m_request.fileNames) {
+        const std::vector<std::string>& names = m_request.fileNames;
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            const std::string& name = names[index];
+            // The names are in display order, their texts where the listing made
+            // them: each would be a wait for memory when its turn comes.
+            if (index + 1 < names.size())
+                __builtin_prefetch(names[index + 1].data());
             CallYield(m_request.yield);
             reportFile(name);
             CallYield(m_request.yield);
@@ -436,7 +443,7 @@ public:
                 outcome.status = IndexStatus::Cancelled;
                 return outcome;
             }
-            followReading(index++);
+            followReading(index);
             indexFile(name);
         }
         m_readAhead.reset();
