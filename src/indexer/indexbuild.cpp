@@ -6,6 +6,7 @@
 #include "indexer/records/thumbnailfolder.h"
 #include "indexer/records/thumbnailqueue.h"
 #include "platform/filedescriptor.h"
+#include "platform/moveintoorder.h"
 #include "platform/readahead.h"
 #include "platform/replacealltext.h"
 #include "platform/textcodec.h"
@@ -161,31 +162,6 @@ struct SortKey
     std::size_t index;
 };
 
-// Puts the entries in the keys' order in place, cycle by cycle: a second vector of
-// entries would be megabytes of fresh memory for a large folder.
-void ApplyOrder(std::vector<IndexEntry>& entries, const std::vector<SortKey>& keys)
-{
-    std::vector<bool> placed(entries.size(), false);
-    for (std::size_t start = 0; start < keys.size(); ++start) {
-        if (placed[start])
-            continue;
-        IndexEntry held = std::move(entries[start]);
-        std::size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const std::size_t from = keys[at].index;
-            if (from == start)
-                break;
-            // The cycle leaps about the entries: the one after next is asked for
-            // while this one moves.
-            __builtin_prefetch(&entries[keys[from].index]);
-            entries[at] = std::move(entries[from]);
-            at = from;
-        }
-        entries[at] = std::move(held);
-    }
-}
-
 // Each entry sorts as one text: date key, code 6, label, code 6, file name, compared
 // as ICompare does (lower-cased bytes, then length, then the bytes themselves). The
 // lower-cased texts are made once, side by side in one buffer, and the sort moves
@@ -264,7 +240,8 @@ public:
                 run = runEnd;
             }
         }
-        ApplyOrder(entries, m_keys);
+        // In place: a second vector of entries would be megabytes of fresh memory.
+        MoveIntoOrder(entries, [this](std::size_t at) { return m_keys[at].index; });
     }
 
 private:

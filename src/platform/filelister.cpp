@@ -1,5 +1,6 @@
 #include "platform/filelister.h"
 
+#include "platform/moveintoorder.h"
 #include "platform/textcodec.h"
 #include "platform/wildcard.h"
 
@@ -68,24 +69,8 @@ void SortNamesForDisplay(std::vector<std::string>& names)
             return a.prefix < b.prefix;
         return ICompare(names[a.index], names[b.index]) < 0;
     });
-    // Moved into place cycle by cycle, each place marked done by its own index: a
-    // second vector of names would be fresh memory as large as the list.
-    for (std::size_t start = 0; start < items.size(); ++start) {
-        if (items[start].index == start)
-            continue;
-        std::string held = std::move(names[start]);
-        std::size_t at = start;
-        for (;;) {
-            const std::size_t from = items[at].index;
-            items[at].index = at;
-            if (from == start) {
-                names[at] = std::move(held);
-                break;
-            }
-            names[at] = std::move(names[from]);
-            at = from;
-        }
-    }
+    // In place: a second vector of names would be fresh memory as large as the list.
+    MoveIntoOrder(names, [&items](std::size_t at) { return items[at].index; });
 }
 
 Result<std::vector<std::string>> ListMatchingFiles(const std::filesystem::path& folder,
