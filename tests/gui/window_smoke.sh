@@ -7,9 +7,16 @@ set -eu
 
 # A display number to start looking from, at random: xvfb-run -a only sees the
 # lock files of its own /tmp, and a test suite running at the same time in another
-# root (a clean-machine check) would otherwise take the same number.
+# root (a clean-machine check) would otherwise take the same number. Such a server
+# shows only by its socket, whose abstract name every root on the machine shares:
+# a number with a socket is passed over.
 display_to_try() {
-  echo $(( $(od -An -N2 -tu2 /dev/urandom) % 900 + 100 ))
+  local n
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    n=$(( $(od -An -N2 -tu2 /dev/urandom) % 900 + 100 ))
+    grep -q "/tmp/\.X11-unix/X$n\$" /proc/net/unix 2>/dev/null || break
+  done
+  echo "$n"
 }
 program=$1
 command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run missing: skipped"; exit 77; }
